@@ -1,0 +1,117 @@
+#include "cli/Options.h"
+
+#include <charconv>
+
+namespace hookmeter {
+
+const char* const UsageText =
+    "usage: hookmeter-cli [options] RAWFILE\n"
+    "       hookmeter-cli --symbols EXE [--all-symbols]\n"
+    "\n"
+    "Replays the raw hook records of RAWFILE and writes the call list and the profile summary.\n"
+    "\n"
+    "  --binary            RAWFILE is in the binary form (default: the text form)\n"
+    "  --text              RAWFILE is in the text form\n"
+    "  --exe FILE          the DSP executable (.out) whose symbols name functions and tasks\n"
+    "  --all-symbols       read every symbol, not only the global ones\n"
+    "  --call-list FILE    default: RAWFILE without its last four characters, plus "
+    "\"_call_list.csv\"\n"
+    "  --profile FILE      default: RAWFILE without its last four characters, plus "
+    "\"_profile.csv\"\n"
+    "  --stack-size N      call-stack frames per task, 64..8192, default 256\n"
+    "  --quiet             print no status lines\n"
+    "  --symbols EXE       list the symbols of EXE as a job holds them: address, tab, name\n"
+    "  --help, --version\n"
+    "\n"
+    "Exit status: 0 when the job ran without a \"!!!\" line, 1 when a file could not be opened\n"
+    "or written, 2 for a usage error.\n";
+
+namespace {
+
+constexpr uint32_t MinStackSize = 64;
+constexpr uint32_t MaxStackSize = 8192;
+
+std::optional<uint32_t> ParseStackSize(const std::string& text) {
+    uint32_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < MinStackSize ||
+        value > MaxStackSize)
+        return std::nullopt;
+    return value;
+}
+
+TParsedOptions Fail(std::string error) {
+    return {std::nullopt, std::move(error)};
+}
+
+} // namespace
+
+TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
+    TCliOptions options;
+    std::vector<std::string> positional;
+    bool listSymbols = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= arguments.size())
+                return false;
+            into = arguments[++i];
+            return true;
+        };
+        if (argument == "--help" || argument == "-h") {
+            options.Command = TCliOptions::Action::Help;
+            return {options, {}};
+        } else if (argument == "--version") {
+            options.Command = TCliOptions::Action::Version;
+            return {options, {}};
+        } else if (argument == "--binary") {
+            options.RawDataFileType = 1;
+        } else if (argument == "--text") {
+            options.RawDataFileType = 0;
+        } else if (argument == "--all-symbols") {
+            options.AllSymbols = true;
+        } else if (argument == "--quiet") {
+            options.Quiet = true;
+        } else if (argument == "--exe" || argument == "--symbols") {
+            if (!value(options.DSPOutFileName))
+                return Fail(argument + " needs a file name");
+            listSymbols = listSymbols || argument == "--symbols";
+        } else if (argument == "--call-list") {
+            if (!value(options.CallListFileName))
+                return Fail("--call-list needs a file name");
+        } else if (argument == "--profile") {
+            if (!value(options.ProfileFileName))
+                return Fail("--profile needs a file name");
+        } else if (argument == "--stack-size") {
+            std::string text;
+            if (!value(text))
+                return Fail("--stack-size needs a number");
+            std::optional<uint32_t> size = ParseStackSize(text);
+            if (!size)
+                return Fail("--stack-size must be a whole number from 64 to 8192, not '" + text +
+                            "'");
+            options.CallStackSize = *size;
+        } else if (argument == "--") {
+            positional.insert(positional.end(), arguments.begin() + i + 1, arguments.end());
+            break;
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            return Fail("unknown option '" + argument + "'");
+        } else {
+            positional.push_back(argument);
+        }
+    }
+    if (listSymbols) {
+        if (!positional.empty())
+            return Fail("--symbols takes no raw record file");
+        options.Command = TCliOptions::Action::ListSymbols;
+        return {options, {}};
+    }
+    if (positional.empty())
+        return Fail("no raw record file given");
+    if (positional.size() > 1)
+        return Fail("more than one raw record file given");
+    options.RawDataFileName = positional[0];
+    return {options, {}};
+}
+
+} // namespace hookmeter

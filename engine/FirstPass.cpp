@@ -1,0 +1,55 @@
+#include "engine/FirstPass.h"
+
+namespace hookmeter {
+namespace {
+
+constexpr uint32_t ProgressStride = 0x80000; // read attempts between progress lines
+
+} // namespace
+
+TFirstPassResult ScanRecords(TRawFile& file, TProfileTables& tables, TStatusReporter& status) {
+    TFirstPassResult result;
+    uint32_t attempts = 0;
+    for (;;) {
+        ++attempts;
+        if (attempts % ProgressStride == 0)
+            status.FormatStatusLine("Read %u records. Find %u functions, %u task...", attempts,
+                                    tables.FunctionCount, tables.TaskCount);
+        RawRecord record;
+        ReadResult read = file.ReadRecord(record);
+        if (read == ReadResult::EndOfFile)
+            break;
+        if (read == ReadResult::Invalid) {
+            ++result.InvalidRecords;
+            continue;
+        }
+        ++result.ValidRecords;
+        if (record.TSC < result.FirstTSC)
+            result.FirstTSC = record.TSC;
+        uint32_t key = KeyOf(record.Address);
+        RecordKind kind = KindOf(record.Address);
+        if (kind == FunctionEnter || kind == FunctionExit) {
+            tables.FunctionCount = tables.FunctionList.Add(key);
+            if (tables.FunctionCount >= MaxFunctions) {
+                status.FormatStatusLine("Too many functions! Function number >=%d.",
+                                        int(MaxFunctions));
+                return result;
+            }
+        } else {
+            tables.TaskCount = tables.TaskList.Add(key);
+            if (tables.TaskCount >= MaxTasks) {
+                status.FormatStatusLine("Too many tasks! Task number >=%d.", int(MaxTasks));
+                return result;
+            }
+            if (record.TSC < result.FirstTaskRecord.TSC)
+                result.FirstTaskRecord = record;
+        }
+    }
+    status.FormatStatusLine("Read %u valid records, %u invalid records. Find %u functions, %u "
+                            "tasks.",
+                            result.ValidRecords, result.InvalidRecords, tables.FunctionCount,
+                            tables.TaskCount);
+    return result;
+}
+
+} // namespace hookmeter

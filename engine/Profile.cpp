@@ -1,0 +1,44 @@
+#include "engine/Profile.h"
+
+#include "engine/ProfileJob.h"
+#include "engine/StatusReporter.h"
+
+#include <exception>
+#include <new>
+
+namespace hookmeter {
+
+TProfile::TProfile() : Job(std::make_unique<TProfileJob>()) {}
+
+TProfile::~TProfile() {
+    WaitFor();
+}
+
+void TProfile::Start() {
+    if (!Thread.joinable())
+        Thread = std::thread(&TProfile::Execute, this);
+}
+
+void TProfile::WaitFor() {
+    if (Thread.joinable() && Thread.get_id() != std::this_thread::get_id())
+        Thread.join();
+}
+
+void TProfile::Execute() {
+    TStatusReporter status(StatusLines);
+    if (ProcessButton != nullptr)
+        ProcessButton->SetEnabled(false);
+    status.AddStatusLine("Start profile data processing...");
+    try {
+        Job->Run(*this, status);
+    } catch (const std::bad_alloc&) {
+        status.AddStatusLine("!!!Not enough memory to process the profile data!!!");
+    } catch (const std::exception& error) {
+        status.FormatStatusLine("!!!Profile data processing failed: %s!!!", error.what());
+    }
+    status.AddStatusLine("Profile data processing complete.");
+    if (ProcessButton != nullptr)
+        ProcessButton->SetEnabled(true);
+}
+
+} // namespace hookmeter

@@ -1,0 +1,48 @@
+// The working state of one processing job and the pipeline that fills it: first pass, tables,
+// naming, replay with the call list, end-of-run report and profile summary.
+#pragma once
+
+#include "engine/OutputFile.h"
+#include "engine/RawFile.h"
+#include "engine/StatusReporter.h"
+#include "engine/Tables.h"
+#include "symbols/Naming.h"
+
+#include <cstdint>
+#include <string>
+
+namespace hookmeter {
+
+class TProfile;
+class TReplay;
+
+class TProfileJob {
+public:
+    TProfileJob() = default;
+
+    // Runs the whole pipeline with the job's parameters; every file it opens is closed again
+    // when it returns, also by an exception.
+    void Run(const TProfile& parameters, TStatusReporter& status);
+
+private:
+    TaskEntry& ChooseStartTask();
+    // Opens an output report unless its path names one of the job's input files.
+    bool OpenReport(TOutputFile& report, const std::string& fileName, const TProfile& parameters);
+    // Finds the record with the earliest TSC and replays every valid record from there,
+    // wrapping around the end of the file. Returns the number of records processed.
+    uint32_t ReplayRecords(TReplay& replay, TStatusReporter& status);
+    void ReportEndOfRun(const TReplay& replay, TStatusReporter& status);
+
+    TRawFile RawFile;
+    TOutputFile CallListFile;
+    TOutputFile ProfileFile;
+    TProfileTables Tables;
+    TNames Names;
+    uint32_t ValidRecords = 0;
+    uint32_t InvalidRecords = 0;
+    uint64_t FirstTSC = ~uint64_t{0};
+    uint64_t LastTSC = 0;
+    RawRecord FirstTaskRecord{~uint32_t{0}, 0, ~uint64_t{0}};
+};
+
+} // namespace hookmeter

@@ -1,0 +1,65 @@
+// Reading raw hook records from a file in the text or the binary form, in large blocks.
+//
+// Binary form: 16-byte little-endian records (Address, Reserved, TSC low, TSC high).
+// Text form: one header line, then three lines per record, each "0x" and hexadecimal digits:
+// Address, TSC low, TSC high. Lines are consumed in pieces of at most 63 characters.
+#pragma once
+
+#include "engine/RawRecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace hookmeter {
+
+enum class ReadResult {
+    Valid,     // a whole record was read and it is valid
+    Invalid,   // a broken, partial or invalid record was consumed
+    EndOfFile, // the end of the file came before any data of a new record
+};
+
+class TRawFile {
+public:
+    TRawFile();
+    ~TRawFile();
+    TRawFile(const TRawFile&) = delete;
+    TRawFile& operator=(const TRawFile&) = delete;
+
+    // Binary form when fileType is 1, text form for any other value; the text form's header
+    // line is dropped.
+    bool Open(const std::string& fileName, int8_t fileType);
+    void Close();
+    bool IsOpen() const { return File != nullptr; }
+
+    ReadResult ReadRecord(RawRecord& record);
+    // Back to the first record: the start of the file, after the header line in the text form.
+    void Rewind();
+    // True when the last read tried to go beyond the end of the file.
+    bool AtEnd() const { return Eof; }
+
+private:
+    ReadResult ReadBinaryRecord(RawRecord& record);
+    ReadResult ReadTextRecord(RawRecord& record);
+    // The next piece of a line (at most 63 characters, up to and including its line feed),
+    // left in the buffer at [Pos, Pos + length). False when no byte is left.
+    bool NextLinePiece(const char*& piece, size_t& length);
+    // Makes at least `wanted` bytes available from Pos on, unless the file ends first.
+    size_t Available(size_t wanted);
+    void DropHeader();
+
+    std::FILE* File = nullptr;
+    bool Binary = false;
+    std::unique_ptr<char[]> Buffer;
+    size_t Pos = 0;
+    size_t Fill = 0;
+    bool Eof = false;
+};
+
+// Parses a text line piece the way "0x%x" reads it: "0x" at the very start, then at least one
+// hexadecimal digit; what follows the digits is ignored. Keeps the low 32 bits of longer numbers.
+bool ParseHexLine(const char* piece, size_t length, uint32_t& value);
+
+} // namespace hookmeter

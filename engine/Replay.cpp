@@ -1,0 +1,196 @@
+#include "engine/Replay.h"
+
+namespace hookmeter {
+namespace {
+
+constexpr uint32_t LongInterval = 0xA00000; // a gap above this many cycles is reported
+
+// printf would print a missing name as "(null)"; status lines do the same.
+const char* Printable(const char* name) {
+    return name != nullptr ? name : "(null)";
+}
+
+void TakeMinimum(uint64_t& minimum, uint64_t value) {
+    if (value < minimum)
+        minimum = value;
+}
+
+void TakeMaximum(uint64_t& maximum, uint64_t value) {
+    if (value > maximum)
+        maximum = value;
+}
+
+void AddSlice(TaskEntry& task, uint64_t cycles) {
+    task.SubTotalCycles += cycles;
+    TakeMinimum(task.MinimumCycles, cycles);
+    TakeMaximum(task.MaximumCycles, cycles);
+}
+
+} // namespace
+
+TReplay::TReplay(TProfileTables& tables, uint32_t callStackSize, TCallListWriter& callList,
+                 TStatusReporter& status, TaskEntry& startTask, uint64_t firstTSC)
+    : CurrentTask(&startTask), LastTSC(firstTSC), Tables(tables), CallStackSize(callStackSize),
+      CallList(callList), Status(status) {}
+
+const char* TReplay::NameOfKey(RecordKind kind, uint32_t key) {
+    if (kind == FunctionEnter || kind == FunctionExit) {
+        const FunctionEntry* function = Tables.FindFunction(key);
+        return function != nullptr ? function->Name : nullptr;
+    }
+    const TaskEntry* task = Tables.FindTask(key);
+    return task != nullptr ? task->Name : nullptr;
+}
+
+bool TReplay::ProcessRecord(const RawRecord& record) {
+    RecordKind kind = KindOf(record.Address);
+    uint32_t key = KeyOf(record.Address);
+    if (record.TSC < LastTSC) {
+        Status.FormatStatusLine("TSC of current record %s (0x%08x) at 0x%llx less than TSC of "
+                                "last record 0x%llx (-%u)!",
+                                Printable(NameOfKey(kind, key)), key,
+                                (unsigned long long)record.TSC, (unsigned long long)LastTSC,
+                                uint32_t(LastTSC - record.TSC));
+        FlushCallStack(*CurrentTask);
+        if (kind == FunctionEnter || kind == FunctionExit)
+            return true; // a function record from the past is dropped
+    } else {
+        uint32_t gap = uint32_t(record.TSC - LastTSC);
+        if (gap > LongInterval)
+            Status.FormatStatusLine("Interval between current record 0x%llx and last record "
+                                    "0x%llx is %u!",
+                                    (unsigned long long)record.TSC, (unsigned long long)LastTSC,
+                                    gap);
+    }
+    switch (kind) {
+    case FunctionEnter:
+        return EnterFunction(record);
+    case FunctionExit:
+        ExitFunction(record);
+        break;
+    case TaskEnter:
+        EnterTask(record);
+        break;
+    case TaskExit:
+        ExitTask(record);
+        break;
+    }
+    return true;
+}
+
+bool TReplay::EnterFunction(const RawRecord& record) {
+    TaskEntry& task = *CurrentTask;
+    int32_t depth = task.StackDepth;
+    CallFrame& frame = task.CallStack[depth];
+    frame.Address = KeyOf(record.Address);
+    frame.EnterTSC = record.TSC;
+    frame.ExcluCycles = 0;
+    if (depth >= 1)
+        task.CallStack[depth - 1].ExcluCycles += record.TSC - LastTSC;
+    if (uint32_t(depth) + 1 < CallStackSize) {
+        task.StackDepth = depth + 1;
+        if (task.MaxStackDepth < depth + 1)
+            task.MaxStackDepth = depth + 1;
+        return true;
+    }
+    Status.AddStatusLine("Too deep function call stack! If this is expected, you may need "
+                         "enlarge the function call stack size.");
+    FlushCallStack(task);
+    return false;
+}
+
+void TReplay::ExitFunction(const RawRecord& record) {
+    uint32_t address = KeyOf(record.Address);
+    FunctionEntry* function = Tables.FindFunction(address);
+    if (function == nullptr)
+        return;
+    TaskEntry& task = *CurrentTask;
+    if (task.StackDepth == 0) {
+        CallList.WriteExitWithoutEnter(address, record.TSC, function->Name);
+        ++ExitWithoutEnter;
+        return;
+    }
+    CallFrame& top = task.CallStack[task.StackDepth - 1];
+    if (top.Address != address) {
+        CallList.WriteExitWithoutEnter(address, record.TSC, function->Name);
+        Status.FormatStatusLine(
+            "Exit record at 0x%llx of function %s with Address 0x%08x does not match enter "
+            "record of function %s with Address 0x%08x at call stack %d of task %s with handle "
+            "0x%08x!",
+            (unsigned long long)record.TSC, Printable(function->Name), address,
+            Printable(NameOfKey(FunctionEnter, top.Address)), top.Address, task.StackDepth - 1,
+            Printable(task.Name), task.Handle);
+        ++ExitWithoutEnter;
+        FlushCallStack(task);
+        return;
+    }
+    top.ExitTSC = record.TSC;
+    uint64_t inclusive = record.TSC - top.EnterTSC;
+    uint64_t exclusive = top.ExcluCycles + (record.TSC - LastTSC);
+    CallList.WriteCompletedCall(function->Address, top.EnterTSC, top.ExitTSC, inclusive, exclusive,
+                                function->Name);
+    ++function->ExecuteTimes;
+    function->TotalIncluCycles += inclusive;
+    function->TotalExcluCycles += exclusive;
+    TakeMinimum(function->MinExcluCycle, exclusive);
+    TakeMaximum(function->MaxExcluCycle, exclusive);
+    TakeMinimum(function->MinIncluCycle, inclusive);
+    TakeMaximum(function->MaxIncluCycle, inclusive);
+    --task.StackDepth;
+}
+
+void TReplay::EnterTask(const RawRecord& record) {
+    uint32_t handle = KeyOf(record.Address);
+    TaskEntry* task = Tables.FindTask(handle);
+    if (task == nullptr)
+        return;
+    CallList.WriteTaskEnter(handle, record.TSC, task->Name);
+    CurrentTask = task;
+    task->EnterTSC = record.TSC;
+    ++task->EnterTimes;
+}
+
+void TReplay::ExitTask(const RawRecord& record) {
+    uint32_t handle = KeyOf(record.Address);
+    TaskEntry* exiting = Tables.FindTask(handle);
+    if (exiting == nullptr)
+        return;
+    CallList.WriteTaskExit(handle, record.TSC, exiting->Name);
+    TaskEntry& task = *CurrentTask;
+    if (handle != task.Handle) {
+        Status.FormatStatusLine("Current task %s with handle 0x%08x does not match task %s with "
+                                "handle 0x%08x in task exit record!",
+                                Printable(task.Name), task.Handle, Printable(exiting->Name),
+                                handle);
+        return;
+    }
+    if (task.StackDepth >= 1 && record.TSC > LastTSC)
+        task.CallStack[task.StackDepth - 1].ExcluCycles += record.TSC - LastTSC;
+    if (task.EnterTSC > record.TSC) {
+        Status.FormatStatusLine("Task %s with handle 0x%08x exit TSC 0x%llx less than enter TSC "
+                                "0x%llx (-%llu)!",
+                                Printable(task.Name), task.Handle, (unsigned long long)record.TSC,
+                                (unsigned long long)task.EnterTSC,
+                                (unsigned long long)(task.EnterTSC - record.TSC));
+        return;
+    }
+    AddSlice(task, record.TSC - task.EnterTSC);
+}
+
+void TReplay::FlushCallStack(TaskEntry& task) {
+    int32_t depth = task.StackDepth;
+    EnterWithoutExit += uint32_t(depth);
+    if (depth >= 1) {
+        uint64_t topEnter = task.CallStack[depth - 1].EnterTSC;
+        if (topEnter > task.EnterTSC)
+            AddSlice(task, topEnter - task.EnterTSC);
+    }
+    for (int32_t i = 0; i < depth; ++i) {
+        const CallFrame& frame = task.CallStack[i];
+        if (const FunctionEntry* function = Tables.FindFunction(frame.Address))
+            CallList.WriteEnterWithoutExit(frame.Address, frame.EnterTSC, function->Name);
+    }
+    task.StackDepth = 0;
+}
+
+} // namespace hookmeter

@@ -1,0 +1,27 @@
+// The job's status-line channel: formats lines printf-style and hands each one, complete, to the
+// front end's TStatusLines.
+#pragma once
+
+#include "engine/StatusChannel.h"
+
+#include <string>
+#include <string_view>
+
+namespace hookmeter {
+
+class TStatusReporter {
+public:
+    explicit TStatusReporter(TStatusLines* lines) : Lines(lines) {}
+
+    void AddStatusLine(std::string_view line);
+    // Formats into the 1,024-byte message buffer; a longer line is formatted whole into a
+    // larger buffer instead, never cut.
+    void FormatStatusLine(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+private:
+    TStatusLines* Lines;
+    char MessageBuffer[1024];
+    std::string LongLine;
+};
+
+} // namespace hookmeter

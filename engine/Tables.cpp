@@ -1,0 +1,33 @@
+#include "engine/Tables.h"
+
+namespace hookmeter {
+
+TProfileTables::TProfileTables() {
+    TaskList.Add(0);
+}
+
+void TProfileTables::BuildFunctionEntries() {
+    FunctionCount = uint32_t(FunctionList.Count());
+    Functions.reset(new FunctionEntry[FunctionCount]());
+    for (uint32_t i = 0; i < FunctionCount; ++i) {
+        FunctionEntry& entry = Functions[i];
+        entry.Address = FunctionList.Item(int32_t(i));
+        entry.MinIncluCycle = NoMinimum;
+        entry.MinExcluCycle = NoMinimum;
+    }
+}
+
+void TProfileTables::BuildTaskEntries(uint32_t callStackSize) {
+    TaskCount = uint32_t(TaskList.Count());
+    Tasks.reset(new TaskEntry[TaskCount]());
+    // Frames are written before they are read, so the stacks are left uninitialised.
+    CallFrames.reset(new CallFrame[size_t(TaskCount) * callStackSize]);
+    for (uint32_t i = 0; i < TaskCount; ++i) {
+        TaskEntry& entry = Tasks[i];
+        entry.Handle = TaskList.Item(int32_t(i));
+        entry.MinimumCycles = NoMinimum;
+        entry.CallStack = CallFrames.get() + size_t(i) * callStackSize;
+    }
+}
+
+} // namespace hookmeter
