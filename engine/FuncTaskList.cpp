@@ -5,7 +5,7 @@
 namespace hookmeter {
 
 TFuncTaskList::TFuncTaskList(uint32_t capacity)
-    : Capacity_(capacity), Items(new uint32_t[capacity]()) {}
+    : Capacity_(capacity), Items(new uint32_t[capacity]()), Stored(capacity) {}
 
 int32_t TFuncTaskList::LastNotAbove(uint32_t key) const {
     int32_t lo = 0;
@@ -25,12 +25,12 @@ uint32_t TFuncTaskList::Add(uint32_t key) {
         Count_ = int32_t(Capacity_);
         return Capacity_;
     }
-    int32_t slot = LastNotAbove(key);
-    if (slot >= 0 && Items[slot] == key)
+    if (Stored.Find(key) >= 0)
         return uint32_t(Count_);
-    int32_t at = slot + 1;
+    int32_t at = LastNotAbove(key) + 1;
     std::memmove(&Items[at + 1], &Items[at], size_t(Count_ - at) * sizeof(uint32_t));
     Items[at] = key;
+    Stored.Insert(key, 0);
     return uint32_t(++Count_);
 }
 

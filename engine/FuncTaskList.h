@@ -2,6 +2,8 @@
 // It turns a function address or task handle into the index of its entry.
 #pragma once
 
+#include "engine/KeyIndex.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -29,6 +31,7 @@ private:
     uint32_t Capacity_;
     std::unique_ptr<uint32_t[]> Items;
     int32_t Count_ = 0;
+    TKeyIndex Stored; // the keys in Items, to answer "already present" without a search
 };
 
 } // namespace hookmeter

@@ -11,10 +11,63 @@ namespace hookmeter {
 
 inline constexpr size_t MaxDecimalDigits = 20; // 18446744073709551615
 
-// "%08x"
-char* FormatHex8(char* out, uint32_t value);
+namespace detail {
 
-// "%<width>llu"; width at most 32.
-char* FormatUnsigned(char* out, uint64_t value, int width);
+inline constexpr char DigitPairs[] = "00010203040506070809"
+                                     "10111213141516171819"
+                                     "20212223242526272829"
+                                     "30313233343536373839"
+                                     "40414243444546474849"
+                                     "50515253545556575859"
+                                     "60616263646566676869"
+                                     "70717273747576777879"
+                                     "80818283848586878889"
+                                     "90919293949596979899";
+
+inline int CountDigits(uint64_t value) {
+    int digits = 1;
+    for (uint64_t limit = 10; value >= limit; limit *= 10) {
+        ++digits;
+        if (digits == int(MaxDecimalDigits))
+            break;
+    }
+    return digits;
+}
+
+} // namespace detail
+
+// "%08x"
+inline char* FormatHex8(char* out, uint32_t value) {
+    constexpr char HexDigits[] = "0123456789abcdef";
+    for (int i = 7; i >= 0; --i) {
+        out[i] = HexDigits[value & 0xF];
+        value >>= 4;
+    }
+    return out + 8;
+}
+
+// "%<width>llu"
+inline char* FormatUnsigned(char* out, uint64_t value, int width) {
+    int digits = detail::CountDigits(value);
+    for (int i = digits; i < width; ++i)
+        *out++ = ' ';
+    char* end = out + digits;
+    char* p = end;
+    while (value >= 100) {
+        unsigned pair = unsigned(value % 100) * 2;
+        value /= 100;
+        p -= 2;
+        p[0] = detail::DigitPairs[pair];
+        p[1] = detail::DigitPairs[pair + 1];
+    }
+    if (value >= 10) {
+        unsigned pair = unsigned(value) * 2;
+        p[-2] = detail::DigitPairs[pair];
+        p[-1] = detail::DigitPairs[pair + 1];
+    } else {
+        p[-1] = char('0' + value);
+    }
+    return end;
+}
 
 } // namespace hookmeter

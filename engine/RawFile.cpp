@@ -7,7 +7,6 @@ namespace {
 
 constexpr size_t BufferSize = size_t{1} << 20;
 constexpr size_t MaxLinePiece = 63; // a line read takes at most 63 characters
-constexpr size_t BinaryRecordSize = 16;
 
 uint32_t LoadLittleEndian32(const char* bytes) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes);
@@ -103,14 +102,13 @@ size_t TRawFile::Available(size_t wanted) {
     return Fill - Pos;
 }
 
-ReadResult TRawFile::ReadRecord(RawRecord& record) {
-    ReadResult result = Binary ? ReadBinaryRecord(record) : ReadTextRecord(record);
-    if (result == ReadResult::Valid && !IsValidRecord(record))
-        return ReadResult::Invalid;
-    return result;
+void TRawFile::DecodeBinaryRecord(const char* bytes, RawRecord& record) {
+    record.Address = LoadLittleEndian32(bytes);
+    record.Reserved = LoadLittleEndian32(bytes + 4);
+    record.TSC = uint64_t(LoadLittleEndian32(bytes + 12)) << 32 | LoadLittleEndian32(bytes + 8);
 }
 
-ReadResult TRawFile::ReadBinaryRecord(RawRecord& record) {
+ReadResult TRawFile::ReadLastBinaryRecords(RawRecord& record) {
     size_t have = Available(BinaryRecordSize);
     if (have == 0)
         return ReadResult::EndOfFile;
@@ -118,11 +116,8 @@ ReadResult TRawFile::ReadBinaryRecord(RawRecord& record) {
         Pos += have; // a partial record at the end is consumed as one failed read
         return ReadResult::Invalid;
     }
-    const char* bytes = Buffer.get() + Pos;
+    DecodeBinaryRecord(Buffer.get() + Pos, record);
     Pos += BinaryRecordSize;
-    record.Address = LoadLittleEndian32(bytes);
-    record.Reserved = LoadLittleEndian32(bytes + 4);
-    record.TSC = uint64_t(LoadLittleEndian32(bytes + 12)) << 32 | LoadLittleEndian32(bytes + 8);
     return ReadResult::Valid;
 }
 

@@ -34,14 +34,28 @@ public:
     void Close();
     bool IsOpen() const { return File != nullptr; }
 
-    ReadResult ReadRecord(RawRecord& record);
+    ReadResult ReadRecord(RawRecord& record) {
+        ReadResult result = Binary ? ReadBinaryRecord(record) : ReadTextRecord(record);
+        if (result == ReadResult::Valid && !IsValidRecord(record))
+            return ReadResult::Invalid;
+        return result;
+    }
     // Back to the first record: the start of the file, after the header line in the text form.
     void Rewind();
     // True when the last read tried to go beyond the end of the file.
     bool AtEnd() const { return Eof; }
 
 private:
-    ReadResult ReadBinaryRecord(RawRecord& record);
+    ReadResult ReadBinaryRecord(RawRecord& record) {
+        if (Fill - Pos < BinaryRecordSize)
+            return ReadLastBinaryRecords(record);
+        DecodeBinaryRecord(Buffer.get() + Pos, record);
+        Pos += BinaryRecordSize;
+        return ReadResult::Valid;
+    }
+    // A binary record that the buffer does not hold whole: refills, or meets the end.
+    ReadResult ReadLastBinaryRecords(RawRecord& record);
+    static void DecodeBinaryRecord(const char* bytes, RawRecord& record);
     ReadResult ReadTextRecord(RawRecord& record);
     // The next piece of a line (at most 63 characters, up to and including its line feed),
     // left in the buffer at [Pos, Pos + length). False when no byte is left.
@@ -50,6 +64,7 @@ private:
     size_t Available(size_t wanted);
     void DropHeader();
 
+    static constexpr size_t BinaryRecordSize = 16;
     std::FILE* File = nullptr;
     bool Binary = false;
     std::unique_ptr<char[]> Buffer;

@@ -3,6 +3,7 @@
 
 #include "engine/Entries.h"
 #include "engine/FuncTaskList.h"
+#include "engine/KeyIndex.h"
 
 #include <cstdint>
 #include <memory>
@@ -22,12 +23,14 @@ public:
     void BuildTaskEntries(uint32_t callStackSize);
 
     // The entry for a key, or none when the key is not in its table.
+    // The entry for a key, or none when the key is not in its table. The hash indexes give the
+    // same index as IndexOf on the key lists.
     FunctionEntry* FindFunction(uint32_t key) {
-        int32_t index = FunctionList.IndexOf(key);
+        int32_t index = FunctionIndex.Find(key);
         return index < 0 ? nullptr : &Functions[index];
     }
     TaskEntry* FindTask(uint32_t key) {
-        int32_t index = TaskList.IndexOf(key);
+        int32_t index = TaskIndex.Find(key);
         return index < 0 ? nullptr : &Tasks[index];
     }
 
@@ -43,6 +46,8 @@ private:
     std::unique_ptr<FunctionEntry[]> Functions;
     std::unique_ptr<TaskEntry[]> Tasks;
     std::unique_ptr<CallFrame[]> CallFrames; // every task's stack, one after the other
+    TKeyIndex FunctionIndex{0};
+    TKeyIndex TaskIndex{0};
 };
 
 } // namespace hookmeter
