@@ -58,7 +58,7 @@ bool TRawFile::Open(const std::string& fileName, int8_t fileType) {
     if (!Buffer)
         Buffer.reset(new char[BufferSize]);
     Pos = Fill = 0;
-    Eof = false;
+    Exhausted = false;
     if (!Binary)
         DropHeader();
     return true;
@@ -73,7 +73,7 @@ void TRawFile::Close() {
 void TRawFile::Rewind() {
     std::rewind(File);
     Pos = Fill = 0;
-    Eof = false;
+    Exhausted = false;
     if (!Binary)
         DropHeader();
 }
@@ -94,7 +94,7 @@ size_t TRawFile::Available(size_t wanted) {
     while (Fill < wanted) {
         size_t got = std::fread(Buffer.get() + Fill, 1, BufferSize - Fill, File);
         if (got == 0) {
-            Eof = true;
+            Exhausted = true;
             break;
         }
         Fill += got;

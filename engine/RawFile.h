@@ -42,8 +42,8 @@ public:
     }
     // Back to the first record: the start of the file, after the header line in the text form.
     void Rewind();
-    // True when the last read tried to go beyond the end of the file.
-    bool AtEnd() const { return Eof; }
+    // True when every byte of the file has been consumed.
+    bool AtEnd() const { return Exhausted && Pos == Fill; }
 
 private:
     ReadResult ReadBinaryRecord(RawRecord& record) {
@@ -70,7 +70,7 @@ private:
     std::unique_ptr<char[]> Buffer;
     size_t Pos = 0;
     size_t Fill = 0;
-    bool Eof = false;
+    bool Exhausted = false; // the file had no more bytes to give
 };
 
 // Parses a text line piece the way "0x%x" reads it: "0x" at the very start, then at least one

@@ -1,0 +1,74 @@
+#include "cli/Options.h"
+
+#include <gtest/gtest.h>
+
+namespace hookmeter {
+namespace {
+
+TParsedOptions Parse(std::vector<std::string> arguments) {
+    return ParseOptions(arguments);
+}
+
+TEST(CliOptions, DefaultsForARawFileAlone) {
+    TParsedOptions parsed = Parse({"trace.txt"});
+    ASSERT_TRUE(parsed.Options);
+    EXPECT_EQ(parsed.Options->Command, TCliOptions::Action::Process);
+    EXPECT_EQ(parsed.Options->RawDataFileName, "trace.txt");
+    EXPECT_EQ(parsed.Options->RawDataFileType, 0);
+    EXPECT_EQ(parsed.Options->CallStackSize, 256u);
+    EXPECT_FALSE(parsed.Options->AllSymbols);
+    EXPECT_FALSE(parsed.Options->Quiet);
+    EXPECT_TRUE(parsed.Options->CallListFileName.empty());
+}
+
+TEST(CliOptions, EveryOptionIsTaken) {
+    TParsedOptions parsed =
+        Parse({"--binary", "--exe", "dsp.out", "--all-symbols", "--call-list", "c.csv", "--profile",
+               "p.csv", "--stack-size", "8192", "--quiet", "trace.bin"});
+    ASSERT_TRUE(parsed.Options) << parsed.Error;
+    const TCliOptions& options = *parsed.Options;
+    EXPECT_EQ(options.RawDataFileType, 1);
+    EXPECT_EQ(options.DSPOutFileName, "dsp.out");
+    EXPECT_TRUE(options.AllSymbols);
+    EXPECT_EQ(options.CallListFileName, "c.csv");
+    EXPECT_EQ(options.ProfileFileName, "p.csv");
+    EXPECT_EQ(options.CallStackSize, 8192u);
+    EXPECT_TRUE(options.Quiet);
+    EXPECT_EQ(Parse({"--binary", "--text", "t"}).Options->RawDataFileType, 0);
+    EXPECT_EQ(Parse({"--stack-size", "64", "t"}).Options->CallStackSize, 64u);
+    EXPECT_EQ(Parse({"--", "-odd-name"}).Options->RawDataFileName, "-odd-name");
+}
+
+TEST(CliOptions, UsageErrors) {
+    for (std::vector<std::string> arguments : {std::vector<std::string>{},
+                                               {"a", "b"},
+                                               {"--stack-size", "63", "t"},
+                                               {"--stack-size", "8193", "t"},
+                                               {"--stack-size", "abc", "t"},
+                                               {"--stack-size", "", "t"},
+                                               {"--stack-size", "100x", "t"},
+                                               {"--stack-size", "-64", "t"},
+                                               {"--stack-size"},
+                                               {"--exe"},
+                                               {"--call-list"},
+                                               {"--profile"},
+                                               {"--frobnicate", "t"},
+                                               {"--symbols", "x.out", "t"}}) {
+        TParsedOptions parsed = Parse(arguments);
+        EXPECT_FALSE(parsed.Options) << testing::PrintToString(arguments);
+        EXPECT_FALSE(parsed.Error.empty());
+    }
+}
+
+TEST(CliOptions, HelpVersionAndSymbols) {
+    EXPECT_EQ(Parse({"--help"}).Options->Command, TCliOptions::Action::Help);
+    EXPECT_EQ(Parse({"t", "--version"}).Options->Command, TCliOptions::Action::Version);
+    TParsedOptions parsed = Parse({"--symbols", "x.out", "--all-symbols"});
+    ASSERT_TRUE(parsed.Options);
+    EXPECT_EQ(parsed.Options->Command, TCliOptions::Action::ListSymbols);
+    EXPECT_EQ(parsed.Options->DSPOutFileName, "x.out");
+    EXPECT_TRUE(parsed.Options->AllSymbols);
+}
+
+} // namespace
+} // namespace hookmeter
