@@ -110,8 +110,9 @@ TEST(ProfileJob, ARotatedTraceIsReplayedFromItsEarliestRecordAndWraps) {
 
 TEST(ProfileJob, ATinyRotatedTextTraceWrapsToo) {
     TTempDir dir;
-    // Smaller than one line read: the whole file is in memory once its header is dropped.
-    WriteFile(dir.File("raw.txt"), "h\n0x1\n0x9\n0x0\n0x0\n0x5\n0x0\n");
+    // Smaller than one line read: the whole file is in memory once its header is dropped, and
+    // the sweep after the wrap starts with an invalid record.
+    WriteFile(dir.File("raw.txt"), "h\n0xffffffff\n0x0\n0x0\n0x1\n0x9\n0x0\n0x0\n0x5\n0x0\n");
     test::TJobRun run = RunJob(dir, dir.File("raw.txt"), 0);
     EXPECT_EQ(run.Lines[3], "Process 2 of 2 records.");
     EXPECT_EQ(CallListLines(run.CallList),
