@@ -62,24 +62,28 @@ private:
 bool ParseArguments(int argc, char** argv, TSettings& settings) {
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
-        auto number = [&](auto& into) {
-            if (i + 1 >= argc)
-                return false;
-            into = decltype(+into)(std::strtoull(argv[++i], nullptr, 0));
-            return true;
-        };
-        if (argument == "--text")
+        if (argument == "--text") {
             settings.Text = true;
-        else if (argument == "--records"     ? !number(settings.Records)
-                 : argument == "--functions" ? !number(settings.Functions)
-                 : argument == "--tasks"     ? !number(settings.Tasks)
-                 : argument == "--seed"      ? !number(settings.Seed)
-                                             : false)
-            return false;
-        else if (argument[0] != '-' && settings.OutFile == nullptr)
+            continue;
+        }
+        if (argument[0] != '-') {
+            if (settings.OutFile != nullptr)
+                return false;
             settings.OutFile = argv[i];
-        else if (argument != "--records" && argument != "--functions" && argument != "--tasks" &&
-                 argument != "--seed")
+            continue;
+        }
+        if (i + 1 >= argc)
+            return false;
+        uint64_t value = std::strtoull(argv[++i], nullptr, 0);
+        if (argument == "--records")
+            settings.Records = value;
+        else if (argument == "--functions")
+            settings.Functions = uint32_t(value);
+        else if (argument == "--tasks")
+            settings.Tasks = uint32_t(value);
+        else if (argument == "--seed")
+            settings.Seed = value;
+        else
             return false;
     }
     return settings.OutFile != nullptr && settings.Functions > 0 && settings.Tasks > 0;

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds a 20-million-record trace in both forms and measures hookmeter-cli on each:
+# records per second end to end (both reports written) and peak memory.
+#
+#   bench/run.sh [RECORDS] [WORKDIR]      (defaults: 20000000, build/bench-data)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+records=${1:-20000000}
+work=${2:-build/bench-data}
+
+bash scripts/install-deps.sh build bench
+cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DHOOKMETER_BUILD_GUI=OFF \
+    -DHOOKMETER_BUILD_TESTS=OFF >/dev/null
+cmake --build build/bench -j2 --target hookmeter-cli generate-trace >/dev/null
+cli=build/bench/cli/hookmeter-cli
+generate=build/bench/bench/generate-trace
+
+mkdir -p "$work"
+echo "generating $records records (seed 1, 300 functions, 4 tasks, nesting up to 30)"
+"$generate" --records "$records" "$work/trace.bin"
+"$generate" --records "$records" --text "$work/trace.txt"
+
+measure() { # form, raw file, extra options
+    local form=$1 raw=$2
+    shift 2
+    local best=""
+    for run in 1 2 3; do
+        rm -f "$work/out_call_list.csv" "$work/out_profile.csv"
+        local stats
+        stats=$( { /usr/bin/time -f '%e %M' "$cli" --quiet "$@" \
+            --call-list "$work/out_call_list.csv" --profile "$work/out_profile.csv" "$raw"; } 2>&1 )
+        local seconds=${stats% *} kib=${stats#* }
+        if [ -z "$best" ] || awk "BEGIN{exit !($seconds < ${best% *})}"; then best="$seconds $kib"; fi
+    done
+    local seconds=${best% *} kib=${best#* }
+    awk -v form="$form" -v n="$records" -v s="$seconds" -v k="$kib" 'BEGIN {
+        printf "%-7s %10d records  %6.2f s  %6.2f million records/s  peak %5.1f MiB\n",
+               form, n, s, n / s / 1e6, k / 1024 }'
+}
+
+echo "best of three runs each:"
+measure binary "$work/trace.bin" --binary
+measure text "$work/trace.txt" --text
+ls -l "$work/out_call_list.csv" "$work/out_profile.csv" | awk '{ print "  " $5 " bytes  " $9 }'
