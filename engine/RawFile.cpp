@@ -13,33 +13,45 @@ uint32_t LoadLittleEndian32(const char* bytes) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+// The value of each hexadecimal digit character, -1 for every other byte.
+struct THexDigits {
+    int8_t Value[256];
+    constexpr THexDigits() : Value{} {
+        for (int c = 0; c < 256; ++c)
+            Value[c] = -1;
+        for (int c = '0'; c <= '9'; ++c)
+            Value[c] = int8_t(c - '0');
+        for (int c = 'a'; c <= 'f'; ++c)
+            Value[c] = int8_t(c - 'a' + 10);
+        for (int c = 'A'; c <= 'F'; ++c)
+            Value[c] = int8_t(c - 'A' + 10);
+    }
+};
+constexpr THexDigits HexDigits;
+
+// Parses "0x" and at least one hexadecimal digit at the start of text[0, length); `stop` is
+// where the parse ended, at the first byte that is not part of the number.
+bool ParseHexPrefix(const char* text, size_t length, uint32_t& value, size_t& stop) {
+    if (length < 3 || text[0] != '0' || text[1] != 'x') {
+        stop = 0;
+        return false;
+    }
+    uint32_t result = 0;
+    size_t i = 2;
+    for (int digit; i < length && (digit = HexDigits.Value[uint8_t(text[i])]) >= 0; ++i)
+        result = result << 4 | uint32_t(digit);
+    stop = i;
+    if (i == 2)
+        return false;
+    value = result;
+    return true;
 }
 
 } // namespace
 
 bool ParseHexLine(const char* piece, size_t length, uint32_t& value) {
-    if (length < 3 || piece[0] != '0' || piece[1] != 'x')
-        return false;
-    uint32_t result = 0;
-    size_t i = 2;
-    for (; i < length; ++i) {
-        int digit = HexDigitValue(piece[i]);
-        if (digit < 0)
-            break;
-        result = result << 4 | uint32_t(digit);
-    }
-    if (i == 2)
-        return false;
-    value = result;
-    return true;
+    size_t stop;
+    return ParseHexPrefix(piece, length, value, stop);
 }
 
 TRawFile::TRawFile() = default;
@@ -79,9 +91,8 @@ void TRawFile::Rewind() {
 }
 
 void TRawFile::DropHeader() {
-    const char* piece;
-    size_t length;
-    NextLinePiece(piece, length);
+    uint32_t ignored;
+    ReadHexLine(ignored);
 }
 
 size_t TRawFile::Available(size_t wanted) {
@@ -121,35 +132,34 @@ ReadResult TRawFile::ReadLastBinaryRecords(RawRecord& record) {
     return ReadResult::Valid;
 }
 
-bool TRawFile::NextLinePiece(const char*& piece, size_t& length) {
+TRawFile::LineRead TRawFile::ReadHexLine(uint32_t& value) {
     size_t have = Fill - Pos;
-    const char* begin = Buffer.get() + Pos;
-    const void* lineEnd = std::memchr(begin, '\n', have < MaxLinePiece ? have : MaxLinePiece);
-    if (lineEnd == nullptr && have < MaxLinePiece) {
+    if (have < MaxLinePiece) {
         have = Available(MaxLinePiece);
         if (have == 0)
-            return false;
-        begin = Buffer.get() + Pos;
-        lineEnd = std::memchr(begin, '\n', have < MaxLinePiece ? have : MaxLinePiece);
+            return LineRead::NoLine;
     }
-    if (lineEnd != nullptr)
-        length = size_t(static_cast<const char*>(lineEnd) - begin) + 1;
-    else
-        length = have < MaxLinePiece ? have : MaxLinePiece;
-    piece = begin;
-    Pos += length;
-    return true;
+    size_t limit = have < MaxLinePiece ? have : MaxLinePiece;
+    const char* line = Buffer.get() + Pos;
+    size_t stop;
+    bool parsed = ParseHexPrefix(line, limit, value, stop);
+    // The number cannot run past the line feed, so the line ends at or after `stop`.
+    const void* lineFeed = std::memchr(line + stop, '\n', limit - stop);
+    Pos += lineFeed != nullptr ? size_t(static_cast<const char*>(lineFeed) - line) + 1 : limit;
+    return parsed ? LineRead::Number : LineRead::NoNumber;
 }
 
 ReadResult TRawFile::ReadTextRecord(RawRecord& record) {
     uint32_t fields[3];
     for (int i = 0; i < 3; ++i) {
-        const char* piece;
-        size_t length;
-        if (!NextLinePiece(piece, length))
+        switch (ReadHexLine(fields[i])) {
+        case LineRead::NoLine:
             return i == 0 ? ReadResult::EndOfFile : ReadResult::Invalid;
-        if (!ParseHexLine(piece, length, fields[i]))
+        case LineRead::NoNumber:
             return ReadResult::Invalid;
+        case LineRead::Number:
+            break;
+        }
     }
     record.Address = fields[0];
     record.Reserved = 0;

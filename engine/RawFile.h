@@ -57,9 +57,10 @@ private:
     ReadResult ReadLastBinaryRecords(RawRecord& record);
     static void DecodeBinaryRecord(const char* bytes, RawRecord& record);
     ReadResult ReadTextRecord(RawRecord& record);
-    // The next piece of a line (at most 63 characters, up to and including its line feed),
-    // left in the buffer at [Pos, Pos + length). False when no byte is left.
-    bool NextLinePiece(const char*& piece, size_t& length);
+    enum class LineRead { Number, NoNumber, NoLine };
+    // Consumes the next piece of a line (at most 63 characters, up to and including its line
+    // feed) and parses it the way "0x%x" does. NoLine when no byte is left.
+    LineRead ReadHexLine(uint32_t& value);
     // Makes at least `wanted` bytes available from Pos on, unless the file ends first.
     size_t Available(size_t wanted);
     void DropHeader();
