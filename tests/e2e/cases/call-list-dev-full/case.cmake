@@ -1,0 +1,2 @@
+set(CALL_LIST "/dev/full")
+set(SKIP_ABSENT_CHECK CALL_LIST)

@@ -1,0 +1,1 @@
+set(STDOUT_REGEX "^usage: hookmeter-cli .*--stack-size N")

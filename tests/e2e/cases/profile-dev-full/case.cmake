@@ -1,0 +1,2 @@
+set(PROFILE "/dev/full")
+set(SKIP_ABSENT_CHECK PROFILE)

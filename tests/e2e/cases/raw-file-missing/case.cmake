@@ -1,0 +1,1 @@
+set(RAW_ARG "${WORK_DIR}/missing.txt")

@@ -1,0 +1,2 @@
+set(STDERR_REGEX "usage: hookmeter-cli")
+set(PASS_RAW OFF)

@@ -1,0 +1,1 @@
+set(STDERR_REGEX "63.*usage: hookmeter-cli")

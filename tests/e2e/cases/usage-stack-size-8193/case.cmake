@@ -1,0 +1,1 @@
+set(STDERR_REGEX "8193.*usage: hookmeter-cli")

@@ -1,0 +1,1 @@
+set(STDERR_REGEX "abc.*usage: hookmeter-cli")

@@ -1,0 +1,1 @@
+set(STDERR_REGEX "--frobnicate.*usage: hookmeter-cli")
