@@ -28,7 +28,7 @@ ctest --preset asan -j2
 step "thread sanitizer: jobs, their threads and the window"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
-ctest --preset tsan -j2 -L threads
+ctest --preset tsan -j2 -L 'threads|engine|e2e'
 
 step "fuzzing the symbol reader"
 bash fuzz/run.sh 60
