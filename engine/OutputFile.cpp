@@ -37,7 +37,8 @@ bool TOutputFile::Close() {
         Stopping = true;
     }
     Changed.notify_all();
-    Writer.join();
+    if (Writer.joinable()) // not when starting the thread failed
+        Writer.join();
     if (std::fclose(File) != 0)
         Failed = true;
     File = nullptr;

@@ -42,7 +42,6 @@ void TProfileJob::Run(const TProfile& parameters, TStatusReporter& status) {
     }
     TFirstPassResult firstPass = ScanRecords(RawFile, Tables, status);
     ValidRecords = firstPass.ValidRecords;
-    InvalidRecords = firstPass.InvalidRecords;
     FirstTSC = firstPass.FirstTSC;
     FirstTaskRecord = firstPass.FirstTaskRecord;
 
@@ -61,8 +60,7 @@ void TProfileJob::Run(const TProfile& parameters, TStatusReporter& status) {
 
     if (!OpenReport(CallListFile, parameters.CallListFileName, parameters)) {
         status.AddStatusLine("!!!Can not open file to list all function/task calls!!!");
-        RawFile.Close();
-        return;
+        return; // the raw file is closed on the way out
     }
     TCallListWriter callList(CallListFile);
     callList.WriteHeader();

@@ -39,7 +39,6 @@ private:
     TProfileTables Tables;
     TNames Names;
     uint32_t ValidRecords = 0;
-    uint32_t InvalidRecords = 0;
     uint64_t FirstTSC = ~uint64_t{0};
     uint64_t LastTSC = 0;
     RawRecord FirstTaskRecord{~uint32_t{0}, 0, ~uint64_t{0}};
