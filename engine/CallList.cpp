@@ -1,5 +1,6 @@
 #include "engine/CallList.h"
 
+#include "engine/Entries.h"
 #include "engine/NumberFormat.h"
 
 #include <cstring>
@@ -10,8 +11,6 @@ namespace {
 constexpr char Header[] =
     "Address ,EnterTSC       ,ExitTSC        ,InclusiveCycles,ExclusiveCycles,FunctionName\n";
 constexpr int Width = 15;
-// A name the tables do not hold prints as this.
-constexpr char NullName[] = "(null)";
 
 } // namespace
 
@@ -35,7 +34,7 @@ void TCallListWriter::WriteLine(uint32_t address, uint64_t enterTSC, uint64_t ex
     *out++ = ',';
     File.Commit(out);
 
-    const char* text = name != nullptr ? name : NullName;
+    const char* text = PrintableName(name);
     size_t nameLength = std::strlen(text);
     size_t suffixLength = std::strlen(suffix);
     if (nameLength + suffixLength + 1 <= TOutputFile::ReserveLimit) {

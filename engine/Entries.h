@@ -7,6 +7,12 @@ namespace hookmeter {
 
 inline constexpr uint64_t NoMinimum = ~uint64_t{0}; // a running minimum starts at all ones
 
+// A name for reports and status lines: a key its table does not hold prints as "(null)", as
+// printf would print a missing name.
+inline const char* PrintableName(const char* name) {
+    return name != nullptr ? name : "(null)";
+}
+
 // One frame of a task's call stack.
 struct CallFrame {
     uint32_t Address;     // the called function

@@ -218,16 +218,4 @@ std::vector<uint32_t> ExchangeSortOrder(std::span<const uint64_t> keys) {
     }
     return order;
 }
-
-std::vector<uint32_t> LiteralExchangeSortOrder(std::span<const uint64_t> keys) {
-    size_t n = keys.size();
-    std::vector<uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    for (size_t i = 0; i < n; ++i)
-        for (size_t j = i + 1; j < n; ++j)
-            if (keys[order[i]] < keys[order[j]])
-                std::swap(order[i], order[j]);
-    return order;
-}
-
 } // namespace hookmeter

@@ -15,7 +15,4 @@ namespace hookmeter {
 // order[k] is the input index of the element that the exchange sort leaves at position k.
 std::vector<uint32_t> ExchangeSortOrder(std::span<const uint64_t> keys);
 
-// The exchange sort itself, quadratic; the reference for ExchangeSortOrder.
-std::vector<uint32_t> LiteralExchangeSortOrder(std::span<const uint64_t> keys);
-
 } // namespace hookmeter

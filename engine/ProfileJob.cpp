@@ -160,8 +160,7 @@ void TProfileJob::ReportEndOfRun(const TReplay& replay, TStatusReporter& status)
         status.FormatStatusLine("%u function enter without exit record!", replay.EnterWithoutExit);
     for (const TaskEntry& task : Tables.TaskEntries())
         status.FormatStatusLine("Task %s (0x%08x) maximum call stack depth= %d.",
-                                task.Name != nullptr ? task.Name : "(null)", task.Handle,
-                                task.MaxStackDepth);
+                                PrintableName(task.Name), task.Handle, task.MaxStackDepth);
 }
 
 } // namespace hookmeter

@@ -127,9 +127,7 @@ ReadResult TRawFile::ReadLastBinaryRecords(RawRecord& record) {
         Pos += have; // a partial record at the end is consumed as one failed read
         return ReadResult::Invalid;
     }
-    DecodeBinaryRecord(Buffer.get() + Pos, record);
-    Pos += BinaryRecordSize;
-    return ReadResult::Valid;
+    return ReadBinaryRecord(record); // the buffer now holds the record whole
 }
 
 TRawFile::LineRead TRawFile::ReadHexLine(uint32_t& value) {

@@ -53,7 +53,7 @@ private:
         Pos += BinaryRecordSize;
         return ReadResult::Valid;
     }
-    // A binary record that the buffer does not hold whole: refills, or meets the end.
+    // A binary record that the buffer does not hold whole: refills, or meets the end of the file.
     ReadResult ReadLastBinaryRecords(RawRecord& record);
     static void DecodeBinaryRecord(const char* bytes, RawRecord& record);
     ReadResult ReadTextRecord(RawRecord& record);

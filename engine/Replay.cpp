@@ -5,11 +5,6 @@ namespace {
 
 constexpr uint32_t LongInterval = 0xA00000; // a gap above this many cycles is reported
 
-// printf would print a missing name as "(null)"; status lines do the same.
-const char* Printable(const char* name) {
-    return name != nullptr ? name : "(null)";
-}
-
 void TakeMinimum(uint64_t& minimum, uint64_t value) {
     if (value < minimum)
         minimum = value;
@@ -48,7 +43,7 @@ bool TReplay::ProcessRecord(const RawRecord& record) {
     if (record.TSC < LastTSC) {
         Status.FormatStatusLine("TSC of current record %s (0x%08x) at 0x%llx less than TSC of "
                                 "last record 0x%llx (-%u)!",
-                                Printable(NameOfKey(kind, key)), key,
+                                PrintableName(NameOfKey(kind, key)), key,
                                 (unsigned long long)record.TSC, (unsigned long long)LastTSC,
                                 uint32_t(LastTSC - record.TSC));
         FlushCallStack(*CurrentTask);
@@ -117,9 +112,9 @@ void TReplay::ExitFunction(const RawRecord& record) {
             "Exit record at 0x%llx of function %s with Address 0x%08x does not match enter "
             "record of function %s with Address 0x%08x at call stack %d of task %s with handle "
             "0x%08x!",
-            (unsigned long long)record.TSC, Printable(function->Name), address,
-            Printable(NameOfKey(FunctionEnter, top.Address)), top.Address, task.StackDepth - 1,
-            Printable(task.Name), task.Handle);
+            (unsigned long long)record.TSC, PrintableName(function->Name), address,
+            PrintableName(NameOfKey(FunctionEnter, top.Address)), top.Address, task.StackDepth - 1,
+            PrintableName(task.Name), task.Handle);
         ++ExitWithoutEnter;
         FlushCallStack(task);
         return;
@@ -160,7 +155,7 @@ void TReplay::ExitTask(const RawRecord& record) {
     if (handle != task.Handle) {
         Status.FormatStatusLine("Current task %s with handle 0x%08x does not match task %s with "
                                 "handle 0x%08x in task exit record!",
-                                Printable(task.Name), task.Handle, Printable(exiting->Name),
+                                PrintableName(task.Name), task.Handle, PrintableName(exiting->Name),
                                 handle);
         return;
     }
@@ -169,8 +164,8 @@ void TReplay::ExitTask(const RawRecord& record) {
     if (task.EnterTSC > record.TSC) {
         Status.FormatStatusLine("Task %s with handle 0x%08x exit TSC 0x%llx less than enter TSC "
                                 "0x%llx (-%llu)!",
-                                Printable(task.Name), task.Handle, (unsigned long long)record.TSC,
-                                (unsigned long long)task.EnterTSC,
+                                PrintableName(task.Name), task.Handle,
+                                (unsigned long long)record.TSC, (unsigned long long)task.EnterTSC,
                                 (unsigned long long)(task.EnterTSC - record.TSC));
         return;
     }

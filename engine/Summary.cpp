@@ -52,7 +52,7 @@ char* Append(char* out, const char* text) {
 
 void WriteName(TOutputFile& file, const char* name) {
     file.Write(",");
-    file.Write(name != nullptr ? name : "(null)");
+    file.Write(PrintableName(name));
     file.Write("\n");
 }
 

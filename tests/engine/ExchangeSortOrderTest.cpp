@@ -2,10 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <random>
+#include <utility>
 
 namespace hookmeter {
 namespace {
+
+// The exchange sort itself, quadratic: the reference ExchangeSortOrder must match.
+std::vector<uint32_t> LiteralExchangeSortOrder(std::span<const uint64_t> keys) {
+    size_t n = keys.size();
+    std::vector<uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 1; j < n; ++j)
+            if (keys[order[i]] < keys[order[j]])
+                std::swap(order[i], order[j]);
+    return order;
+}
 
 TEST(ExchangeSortOrder, EqualKeysComeOutInTheExchangeSortsOwnOrder) {
     // A = 2, B = 1, C = 1, D = 3 come out as D, A, C, B.
