@@ -73,4 +73,31 @@ void TCallListWriter::WriteTaskExit(uint32_t handle, uint64_t exitTSC, const cha
     WriteLine(handle, 0, exitTSC, 0, 0, name, " (task exit)");
 }
 
+void TCallListWriter::CallCompleted(const TaskEntry&, const FunctionEntry& function,
+                                    std::span<const CallFrame> stack, uint64_t inclusive,
+                                    uint64_t exclusive) {
+    const CallFrame& call = stack.back();
+    WriteCompletedCall(function.Address, call.EnterTSC, call.ExitTSC, inclusive, exclusive,
+                       function.Name);
+}
+
+void TCallListWriter::CallsCut(const TaskEntry&, std::span<const CallFrame> stack, uint64_t) {
+    for (const CallFrame& frame : stack)
+        if (const FunctionEntry* function = Tables.FindFunction(frame.Address))
+            WriteEnterWithoutExit(frame.Address, frame.EnterTSC, function->Name);
+}
+
+void TCallListWriter::ExitWithoutEnter(const TaskEntry&, const FunctionEntry& function,
+                                       uint64_t exitTSC) {
+    WriteExitWithoutEnter(function.Address, exitTSC, function.Name);
+}
+
+void TCallListWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
+    WriteTaskEnter(task.Handle, enterTSC, task.Name);
+}
+
+void TCallListWriter::TaskExited(const TaskEntry& task, uint64_t exitTSC) {
+    WriteTaskExit(task.Handle, exitTSC, task.Name);
+}
+
 } // namespace hookmeter

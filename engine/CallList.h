@@ -2,16 +2,31 @@
 #pragma once
 
 #include "engine/OutputFile.h"
+#include "engine/ReplayObserver.h"
+#include "engine/Tables.h"
 
 #include <cstdint>
 
 namespace hookmeter {
 
-class TCallListWriter {
+class TCallListWriter final : public TReplayObserver {
 public:
-    explicit TCallListWriter(TOutputFile& file) : File(file) {}
+    // `tables` tells which cut frames have a function entry, and their names.
+    TCallListWriter(TOutputFile& file, TProfileTables& tables) : File(file), Tables(tables) {}
 
     void WriteHeader();
+
+    void CallCompleted(const TaskEntry& task, const FunctionEntry& function,
+                       std::span<const CallFrame> stack, uint64_t inclusive,
+                       uint64_t exclusive) override;
+    void CallsCut(const TaskEntry& task, std::span<const CallFrame> stack,
+                  uint64_t cutTSC) override;
+    void ExitWithoutEnter(const TaskEntry& task, const FunctionEntry& function,
+                          uint64_t exitTSC) override;
+    void TaskEntered(const TaskEntry& task, uint64_t enterTSC) override;
+    void TaskExited(const TaskEntry& task, uint64_t exitTSC) override;
+
+    // The lines themselves.
     void WriteCompletedCall(uint32_t address, uint64_t enterTSC, uint64_t exitTSC,
                             uint64_t inclusive, uint64_t exclusive, const char* name);
     void WriteEnterWithoutExit(uint32_t address, uint64_t enterTSC, const char* name);
@@ -25,6 +40,7 @@ private:
                    uint64_t exclusive, const char* name, const char* suffix);
 
     TOutputFile& File;
+    TProfileTables& Tables;
 };
 
 } // namespace hookmeter

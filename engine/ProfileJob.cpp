@@ -62,12 +62,12 @@ void TProfileJob::Run(const TProfile& parameters, TStatusReporter& status) {
         status.AddStatusLine("!!!Can not open file to list all function/task calls!!!");
         return; // the raw file is closed on the way out
     }
-    TCallListWriter callList(CallListFile);
+    TCallListWriter callList(CallListFile, Tables);
     callList.WriteHeader();
     TReplay replay(Tables, callStackSize, callList, status, startTask, FirstTSC);
     uint32_t processed = ReplayRecords(replay, status);
     for (TaskEntry& task : Tables.TaskEntries())
-        replay.FlushCallStack(task);
+        replay.FlushCallStack(task, replay.LastTSC);
     LastTSC = replay.LastTSC;
     status.FormatStatusLine("Process %u of %u records.", processed, ValidRecords);
     RawFile.Close();

@@ -1,5 +1,7 @@
 #include "engine/Replay.h"
 
+#include <cstdarg>
+
 namespace hookmeter {
 namespace {
 
@@ -15,18 +17,27 @@ void TakeMaximum(uint64_t& maximum, uint64_t value) {
         maximum = value;
 }
 
-void AddSlice(TaskEntry& task, uint64_t cycles) {
+} // namespace
+
+TReplay::TReplay(TProfileTables& tables, uint32_t callStackSize, TReplayObserver& observer,
+                 TStatusReporter& status, TaskEntry& startTask, uint64_t firstTSC)
+    : CurrentTask(&startTask), LastTSC(firstTSC), Tables(tables), CallStackSize(callStackSize),
+      Observer(observer), Status(status) {}
+
+void TReplay::AddSlice(TaskEntry& task, uint64_t startTSC, uint64_t cycles) {
     task.SubTotalCycles += cycles;
     TakeMinimum(task.MinimumCycles, cycles);
     TakeMaximum(task.MaximumCycles, cycles);
+    Observer.SliceCounted(task, startTSC, cycles);
 }
 
-} // namespace
-
-TReplay::TReplay(TProfileTables& tables, uint32_t callStackSize, TCallListWriter& callList,
-                 TStatusReporter& status, TaskEntry& startTask, uint64_t firstTSC)
-    : CurrentTask(&startTask), LastTSC(firstTSC), Tables(tables), CallStackSize(callStackSize),
-      CallList(callList), Status(status) {}
+void TReplay::NoteInconsistency(uint64_t tsc, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string_view line = Status.VFormatStatusLine(format, args);
+    va_end(args);
+    Observer.InconsistencyNoted(tsc, line);
+}
 
 const char* TReplay::NameOfKey(RecordKind kind, uint32_t key) {
     if (kind == FunctionEnter || kind == FunctionExit) {
@@ -41,21 +52,21 @@ bool TReplay::ProcessRecord(const RawRecord& record) {
     RecordKind kind = KindOf(record.Address);
     uint32_t key = KeyOf(record.Address);
     if (record.TSC < LastTSC) {
-        Status.FormatStatusLine("TSC of current record %s (0x%08x) at 0x%llx less than TSC of "
-                                "last record 0x%llx (-%u)!",
-                                PrintableName(NameOfKey(kind, key)), key,
-                                (unsigned long long)record.TSC, (unsigned long long)LastTSC,
-                                uint32_t(LastTSC - record.TSC));
-        FlushCallStack(*CurrentTask);
+        NoteInconsistency(LastTSC,
+                          "TSC of current record %s (0x%08x) at 0x%llx less than TSC of last "
+                          "record 0x%llx (-%u)!",
+                          PrintableName(NameOfKey(kind, key)), key, (unsigned long long)record.TSC,
+                          (unsigned long long)LastTSC, uint32_t(LastTSC - record.TSC));
+        FlushCallStack(*CurrentTask, LastTSC);
         if (kind == FunctionEnter || kind == FunctionExit)
             return true; // a function record from the past is dropped
     } else {
         uint32_t gap = uint32_t(record.TSC - LastTSC);
         if (gap > LongInterval)
-            Status.FormatStatusLine("Interval between current record 0x%llx and last record "
-                                    "0x%llx is %u!",
-                                    (unsigned long long)record.TSC, (unsigned long long)LastTSC,
-                                    gap);
+            NoteInconsistency(record.TSC,
+                              "Interval between current record 0x%llx and last record 0x%llx is "
+                              "%u!",
+                              (unsigned long long)record.TSC, (unsigned long long)LastTSC, gap);
     }
     switch (kind) {
     case FunctionEnter:
@@ -86,11 +97,12 @@ bool TReplay::EnterFunction(const RawRecord& record) {
         task.StackDepth = depth + 1;
         if (task.MaxStackDepth < depth + 1)
             task.MaxStackDepth = depth + 1;
+        Observer.FunctionEntered(task, {task.CallStack, size_t(depth) + 1});
         return true;
     }
-    Status.AddStatusLine("Too deep function call stack! If this is expected, you may need "
-                         "enlarge the function call stack size.");
-    FlushCallStack(task);
+    NoteInconsistency(record.TSC, "Too deep function call stack! If this is expected, you may "
+                                  "need enlarge the function call stack size.");
+    FlushCallStack(task, record.TSC);
     return false;
 }
 
@@ -101,14 +113,15 @@ void TReplay::ExitFunction(const RawRecord& record) {
         return;
     TaskEntry& task = *CurrentTask;
     if (task.StackDepth == 0) {
-        CallList.WriteExitWithoutEnter(address, record.TSC, function->Name);
+        Observer.ExitWithoutEnter(task, *function, record.TSC);
         ++ExitWithoutEnter;
         return;
     }
     CallFrame& top = task.CallStack[task.StackDepth - 1];
     if (top.Address != address) {
-        CallList.WriteExitWithoutEnter(address, record.TSC, function->Name);
-        Status.FormatStatusLine(
+        Observer.ExitWithoutEnter(task, *function, record.TSC);
+        NoteInconsistency(
+            record.TSC,
             "Exit record at 0x%llx of function %s with Address 0x%08x does not match enter "
             "record of function %s with Address 0x%08x at call stack %d of task %s with handle "
             "0x%08x!",
@@ -116,14 +129,14 @@ void TReplay::ExitFunction(const RawRecord& record) {
             PrintableName(NameOfKey(FunctionEnter, top.Address)), top.Address, task.StackDepth - 1,
             PrintableName(task.Name), task.Handle);
         ++ExitWithoutEnter;
-        FlushCallStack(task);
+        FlushCallStack(task, record.TSC);
         return;
     }
     top.ExitTSC = record.TSC;
     uint64_t inclusive = record.TSC - top.EnterTSC;
     uint64_t exclusive = top.ExcluCycles + (record.TSC - LastTSC);
-    CallList.WriteCompletedCall(function->Address, top.EnterTSC, top.ExitTSC, inclusive, exclusive,
-                                function->Name);
+    Observer.CallCompleted(task, *function, {task.CallStack, size_t(task.StackDepth)}, inclusive,
+                           exclusive);
     ++function->ExecuteTimes;
     function->TotalIncluCycles += inclusive;
     function->TotalExcluCycles += exclusive;
@@ -139,7 +152,7 @@ void TReplay::EnterTask(const RawRecord& record) {
     TaskEntry* task = Tables.FindTask(handle);
     if (task == nullptr)
         return;
-    CallList.WriteTaskEnter(handle, record.TSC, task->Name);
+    Observer.TaskEntered(*task, record.TSC);
     CurrentTask = task;
     task->EnterTSC = record.TSC;
     ++task->EnterTimes;
@@ -150,41 +163,40 @@ void TReplay::ExitTask(const RawRecord& record) {
     TaskEntry* exiting = Tables.FindTask(handle);
     if (exiting == nullptr)
         return;
-    CallList.WriteTaskExit(handle, record.TSC, exiting->Name);
+    Observer.TaskExited(*exiting, record.TSC);
     TaskEntry& task = *CurrentTask;
     if (handle != task.Handle) {
-        Status.FormatStatusLine("Current task %s with handle 0x%08x does not match task %s with "
-                                "handle 0x%08x in task exit record!",
-                                PrintableName(task.Name), task.Handle, PrintableName(exiting->Name),
-                                handle);
+        NoteInconsistency(record.TSC,
+                          "Current task %s with handle 0x%08x does not match task %s with handle "
+                          "0x%08x in task exit record!",
+                          PrintableName(task.Name), task.Handle, PrintableName(exiting->Name),
+                          handle);
         return;
     }
     if (task.StackDepth >= 1 && record.TSC > LastTSC)
         task.CallStack[task.StackDepth - 1].ExcluCycles += record.TSC - LastTSC;
     if (task.EnterTSC > record.TSC) {
-        Status.FormatStatusLine("Task %s with handle 0x%08x exit TSC 0x%llx less than enter TSC "
-                                "0x%llx (-%llu)!",
-                                PrintableName(task.Name), task.Handle,
-                                (unsigned long long)record.TSC, (unsigned long long)task.EnterTSC,
-                                (unsigned long long)(task.EnterTSC - record.TSC));
+        NoteInconsistency(record.TSC,
+                          "Task %s with handle 0x%08x exit TSC 0x%llx less than enter TSC 0x%llx "
+                          "(-%llu)!",
+                          PrintableName(task.Name), task.Handle, (unsigned long long)record.TSC,
+                          (unsigned long long)task.EnterTSC,
+                          (unsigned long long)(task.EnterTSC - record.TSC));
         return;
     }
-    AddSlice(task, record.TSC - task.EnterTSC);
+    AddSlice(task, task.EnterTSC, record.TSC - task.EnterTSC);
 }
 
-void TReplay::FlushCallStack(TaskEntry& task) {
+void TReplay::FlushCallStack(TaskEntry& task, uint64_t cutTSC) {
     int32_t depth = task.StackDepth;
     EnterWithoutExit += uint32_t(depth);
     if (depth >= 1) {
         uint64_t topEnter = task.CallStack[depth - 1].EnterTSC;
         if (topEnter > task.EnterTSC)
-            AddSlice(task, topEnter - task.EnterTSC);
+            AddSlice(task, task.EnterTSC, topEnter - task.EnterTSC);
     }
-    for (int32_t i = 0; i < depth; ++i) {
-        const CallFrame& frame = task.CallStack[i];
-        if (const FunctionEntry* function = Tables.FindFunction(frame.Address))
-            CallList.WriteEnterWithoutExit(frame.Address, frame.EnterTSC, function->Name);
-    }
+    if (depth >= 1)
+        Observer.CallsCut(task, {task.CallStack, size_t(depth)}, cutTSC);
     task.StackDepth = 0;
 }
 

@@ -10,26 +10,33 @@ void TStatusReporter::AddStatusLine(std::string_view line) {
         Lines->Append(line);
 }
 
-void TStatusReporter::FormatStatusLine(const char* format, ...) {
+std::string_view TStatusReporter::FormatStatusLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
+    std::string_view line = VFormatStatusLine(format, args);
+    va_end(args);
+    return line;
+}
+
+std::string_view TStatusReporter::VFormatStatusLine(const char* format, va_list args) {
     va_list again;
     va_copy(again, args);
     int length = std::vsnprintf(MessageBuffer, sizeof MessageBuffer, format, args);
-    va_end(args);
     if (length < 0) {
         va_end(again);
-        return;
+        return {};
     }
+    std::string_view line;
     if (size_t(length) < sizeof MessageBuffer) {
-        va_end(again);
-        AddStatusLine(std::string_view(MessageBuffer, size_t(length)));
-        return;
+        line = std::string_view(MessageBuffer, size_t(length));
+    } else {
+        LongLine.resize(size_t(length));
+        std::vsnprintf(LongLine.data(), LongLine.size() + 1, format, again);
+        line = LongLine;
     }
-    LongLine.resize(size_t(length));
-    std::vsnprintf(LongLine.data(), LongLine.size() + 1, format, again);
     va_end(again);
-    AddStatusLine(LongLine);
+    AddStatusLine(line);
+    return line;
 }
 
 } // namespace hookmeter

@@ -4,6 +4,7 @@
 
 #include "engine/StatusChannel.h"
 
+#include <cstdarg>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,10 @@ public:
     void AddStatusLine(std::string_view line);
     // Formats into the 1,024-byte message buffer; a longer line is formatted whole into a
     // larger buffer instead, never cut.
-    void FormatStatusLine(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Both return the line as appended; it stays valid until the next line is formatted.
+    std::string_view FormatStatusLine(const char* format, ...)
+        __attribute__((format(printf, 2, 3)));
+    std::string_view VFormatStatusLine(const char* format, va_list args);
 
 private:
     TStatusLines* Lines;

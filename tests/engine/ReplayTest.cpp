@@ -1,4 +1,5 @@
 #include "engine/Replay.h"
+#include "engine/CallList.h"
 
 #include "TestFiles.h"
 
@@ -78,7 +79,7 @@ protected:
     test::TCollectedLines lines;
     TStatusReporter status{&lines};
     TOutputFile file;
-    TCallListWriter writer{file};
+    TCallListWriter writer{file, tables};
     std::unique_ptr<TReplay> replay;
 };
 
@@ -171,7 +172,7 @@ TEST_F(ReplayTest, RecordsForKeysOutsideTheTablesAreIgnoredButEntersArePushed) {
                       Enter(unknown, 5), Exit(unknown, 6)}));
     // The unknown exit was ignored, so the unknown enter is still on top and has no line.
     EXPECT_EQ(Task(0).StackDepth, 2);
-    replay->FlushCallStack(Task(0));
+    replay->FlushCallStack(Task(0), replay->LastTSC);
     EXPECT_EQ(replay->EnterWithoutExit, 2u);
     EXPECT_EQ(CallList(), Line(F, 4, 0, 0, 0, "f (enter without exit)"));
 }
@@ -265,7 +266,7 @@ TEST_F(ReplayTest, ATaskExitCreditsTheTopFrameAndATaskEnterCreditsNobody) {
 TEST_F(ReplayTest, FlushingCountsThePartialSliceUpToTheTopFrame) {
     Start(T1, 10);
     ASSERT_TRUE(Feed({Enter(F, 10), Enter(G, 25)}));
-    replay->FlushCallStack(Task(T1));
+    replay->FlushCallStack(Task(T1), replay->LastTSC);
     EXPECT_EQ(Task(T1).SubTotalCycles, 15u);
     EXPECT_EQ(Task(T1).EnterTimes, 1u);
     EXPECT_EQ(Task(T1).MaxStackDepth, 2);
