@@ -3,6 +3,8 @@
 // and every inconsistency as status lines.
 #pragma once
 
+#include "engine/JobProgress.h"
+#include "engine/JobResults.h"
 #include "engine/StatusChannel.h"
 
 #include <cstdint>
@@ -27,6 +29,14 @@ public:
     void Start();
     // Returns once the job's body has returned; at once when the job was never started.
     void WaitFor();
+    // Asks a running job to stop at its next block of records; safe from any thread. The job
+    // then writes no report and leaves earlier reports untouched.
+    void Stop();
+    // Readable from any thread while the job runs.
+    const TJobProgress& Progress() const { return JobProgress; }
+    // What the job found; set once its body has returned (none before, or when CollectResults
+    // was off and no output needed it).
+    std::shared_ptr<const TJobResults> Results() const;
 
     // Parameters, set before Start and only read by the job.
     std::string RawDataFileName;
@@ -39,10 +49,18 @@ public:
     TProcessButton* ProcessButton = nullptr; // may be none
     TStatusLines* StatusLines = nullptr;
 
+    // Optional outputs, none when empty.
+    std::string TimelineFileName; // Trace Event Format JSON
+    std::string FoldedFileName;   // folded stacks for flame graphs
+    std::string StatsFileName;    // distributions and worst calls, CSV
+    double ClockHz = 0;           // DSP clock for real times in the timeline; 0: cycles
+    bool CollectResults = false;  // keep the results in memory for Results()
+
 private:
     void Execute();
 
     std::unique_ptr<TProfileJob> Job; // the working state; lives as long as the job object
+    TJobProgress JobProgress;
     std::thread Thread;
 };
 
