@@ -2,7 +2,11 @@
 
 #include "engine/OutputNames.h"
 #include "ui/ErrorBox.h"
+#include "ui/ExtraOutputsGroup.h"
+#include "ui/ExtraSettings.h"
 #include "ui/JobChannel.h"
+#include "ui/JobProgressBar.h"
+#include "ui/ResultsView.h"
 #include "ui/SettingsFile.h"
 
 #include <QButtonGroup>
@@ -14,12 +18,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -48,7 +54,9 @@ constexpr int DesignCallStackBoxWidth = 84; // 63 for the number, 21 for the arr
 constexpr int DesignProcessWidth = 83;
 constexpr int DesignProcessHeight = 30;
 constexpr int DesignStatusHeight = 222;
-constexpr int DesignFontPoints = 9; // 15 pixels high at 120 pixels per inch
+constexpr int DesignMinStatusHeight = 90;
+constexpr int DesignResultsHeight = 330; // the window grows by this much on its first start
+constexpr int DesignFontPoints = 9;      // 15 pixels high at 120 pixels per inch
 constexpr int FrameWaitMilliseconds = 2000;
 
 const char* const WindowTitle = "Hookmeter v1.1.1";
@@ -102,7 +110,15 @@ TFormProfile::TFormProfile(const QString& settingsDirectory)
     SaveDialogProfileFile = std::make_unique<TFileChooser>(ProfileFileDialog, this);
 
     Channel = new TJobChannel(MemoStatus, ButtonProcess, this);
-    resize(Scaled(DesignClientWidth), Scaled(DesignClientHeight));
+    connect(Channel, &TJobChannel::ProcessSwitched, this, [this](bool enabled) {
+        if (enabled)
+            RunGuarded(this, [this] { JobEnded(); });
+    });
+    const QSize designSize(Scaled(DesignClientWidth),
+                           Scaled(DesignClientHeight + DesignResultsHeight) +
+                               GroupBoxExtraOutputs->sizeHint().height() +
+                               ProgressJob->sizeHint().height());
+    resize(designSize.boundedTo(AvailableOuterSize()));
     EditRawFile->setFocus();
 }
 
@@ -113,7 +129,8 @@ TFormProfile::~TFormProfile() {
         // The window has gone already; the user learns that this run's choices are not kept.
         ShowErrorBox(nullptr, CurrentExceptionText() + QString::fromLatin1(SettingsLostText));
     }
-    Job.reset(); // waits for a running job; its queued lines never hold it up
+    ProgressJob->Finish({}); // reads the job's counters no more
+    Job.reset();             // waits for a running job; its queued lines never hold it up
 }
 
 int TFormProfile::Scaled(int designPixels) const {
@@ -142,21 +159,53 @@ void TFormProfile::BuildControls() {
                           "ButtonProfileFile", DesignProfileGroupHeight},
                          GroupBox3, EditProfileFile, ButtonProfileFile));
     upper->addLayout(BuildCallStackRow());
+    GroupBoxExtraOutputs = new TExtraOutputsGroup(this);
+    upper->addWidget(GroupBoxExtraOutputs);
+    upper->addLayout(BuildProgressRow());
+    BuildResultsArea();
 
-    MemoStatus = Named(new QPlainTextEdit(this), "MemoStatus");
-    MemoStatus->setPlainText(QString::fromLatin1(OpeningStatusText));
-    MemoStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    MemoStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    MemoStatus->setTabChangesFocus(true);
-    MemoStatus->setFixedHeight(Scaled(DesignStatusHeight));
-
-    // The status box keeps its height along the bottom edge; extra height goes to the gap above.
+    // The status box runs along the bottom edge; extra height goes to the results and the status
+    // box, none to the form above them.
     auto* window = new QVBoxLayout(this);
     window->setContentsMargins(0, 0, 0, 0);
     window->setSpacing(Scaled(DesignMargin));
     window->addLayout(upper);
-    window->addStretch(1);
-    window->addWidget(MemoStatus);
+    window->addWidget(SplitterResults, 1);
+
+    // Return presses a focused button, as Space does.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(true);
+}
+
+QLayout* TFormProfile::BuildProgressRow() {
+    ProgressJob = Named(new TJobProgressBar(this), "ProgressJob");
+    ButtonStop = Named(new QPushButton(QStringLiteral("Stop"), this), "ButtonStop");
+    ButtonStop->setFixedSize(Scaled(DesignProcessWidth), Scaled(DesignProcessHeight));
+    ButtonStop->setEnabled(false);
+    ButtonStop->setToolTip(QStringLiteral("Stops the running job; the earlier reports stay as "
+                                          "they are"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(ProgressJob, 1);
+    row->addWidget(ButtonStop);
+    return row;
+}
+
+void TFormProfile::BuildResultsArea() {
+    SplitterResults = Named(new QSplitter(Qt::Vertical, this), "SplitterResults");
+    SplitterResults->setChildrenCollapsible(false);
+    ResultsView = new TResultsView(SplitterResults);
+    ResultsView->hide(); // until a job has results to show
+    MemoStatus = Named(new QPlainTextEdit(SplitterResults), "MemoStatus");
+    MemoStatus->setPlainText(QString::fromLatin1(OpeningStatusText));
+    MemoStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    MemoStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoStatus->setTabChangesFocus(true);
+    MemoStatus->setMinimumHeight(Scaled(DesignMinStatusHeight));
+    SplitterResults->addWidget(ResultsView);
+    SplitterResults->addWidget(MemoStatus);
+    SplitterResults->setStretchFactor(0, 3);
+    SplitterResults->setStretchFactor(1, 1);
+    MemoStatus->resize(MemoStatus->width(), Scaled(DesignStatusHeight));
 }
 
 QGroupBox* TFormProfile::BuildRawFileGroup() {
@@ -281,6 +330,15 @@ void TFormProfile::SetFocusOrder() {
                               UpDownCallStackSize};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
+    // The controls added to the original form come after its own.
+    QWidget* previous = order[std::size(order) - 1];
+    std::vector<QWidget*> added = GroupBoxExtraOutputs->FocusOrder();
+    added.push_back(ButtonStop);
+    added.push_back(ResultsView);
+    for (QWidget* next : added) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
 }
 
 void TFormProfile::ConnectHandlers() {
@@ -295,6 +353,19 @@ void TFormProfile::ConnectHandlers() {
     connect(ButtonProfileFile, &QPushButton::clicked, this,
             guarded(&TFormProfile::ButtonProfileFileClick));
     connect(ButtonProcess, &QPushButton::clicked, this, guarded(&TFormProfile::ButtonProcessClick));
+    connect(ButtonStop, &QPushButton::clicked, this, guarded(&TFormProfile::ButtonStopClick));
+    connect(GroupBoxExtraOutputs, &TExtraOutputsGroup::ClockChanged, this,
+            &TFormProfile::ShowCyclesWithClock);
+}
+
+void TFormProfile::ShowCyclesWithClock(double hz) {
+    ResultsView->SetCycleFormat(TCycleFormat(hz));
+}
+
+// The largest outer size that fits the screen's available area (no task bars or docks).
+QSize TFormProfile::AvailableOuterSize() const {
+    const QScreen* target = screen();
+    return target ? target->availableGeometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 void TFormProfile::CenterOnScreen() {
@@ -318,7 +389,48 @@ void TFormProfile::showEvent(QShowEvent* event) {
 
 void TFormProfile::closeEvent(QCloseEvent* event) {
     RunGuarded(this, [this] { FormClose(); });
+    if (Running) {
+        // The choices are kept whatever the user answers and however long the job still takes.
+        RunGuarded(this, [this] { SaveSettingsNow(); });
+        if (AskStopOnClose() && Running)
+            ButtonStopClick();
+    }
     event->accept();
+}
+
+void TFormProfile::SaveSettingsNow() {
+    SaveSettingsFile(SettingsFilePath(SettingsDirectory), Settings);
+}
+
+bool TFormProfile::AskStopOnClose() {
+    QMessageBox question(QMessageBox::Question, QString::fromLatin1(ApplicationTitle),
+                         QStringLiteral("A job is still running. Stop it now, or let it finish "
+                                        "before the program ends?"),
+                         QMessageBox::NoButton, this);
+    question.setObjectName(QStringLiteral("MessageBoxStopOnClose"));
+    QPushButton* stop = question.addButton(QStringLiteral("Stop the job"), QMessageBox::AcceptRole);
+    stop->setObjectName(QStringLiteral("ButtonStopOnClose"));
+    QPushButton* wait =
+        question.addButton(QStringLiteral("Let it finish"), QMessageBox::RejectRole);
+    wait->setObjectName(QStringLiteral("ButtonWaitOnClose"));
+    question.setDefaultButton(wait);
+    question.setEscapeButton(wait);
+    question.exec();
+    return question.clickedButton() == stop;
+}
+
+void TFormProfile::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A window that started maximised gets its stored size when it is first restored.
+    if (event->type() != QEvent::WindowStateChange || isMaximized() ||
+        OuterSizeToFit == QSize(-1, -1))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        // Without a window manager there is no frame: the size set is the outer size already.
+        if (windowHandle() && windowHandle()->frameMargins().isNull())
+            OuterSizeToFit = QSize(-1, -1);
+        FitOuterSizeToFrame();
+    });
 }
 
 void TFormProfile::FormShow() {
@@ -328,20 +440,26 @@ void TFormProfile::FormShow() {
     } catch (...) {
         error = CurrentExceptionText();
     }
+    ApplyExtraSettings(Settings, *GroupBoxExtraOutputs);
     // The window opens centred at the size so set, then maximised when that was stored.
     CenterOnScreen();
     if (MaximiseRequested)
         setWindowState(windowState() | Qt::WindowMaximized);
     if (QWindow* window = windowHandle())
         window->installEventFilter(this);
-    // Without a window manager the frame never becomes known; the size set stays as it is.
-    QTimer::singleShot(FrameWaitMilliseconds, this, [this] { OuterSizeToFit = QSize(-1, -1); });
+    // Without a window manager the frame never becomes known; the size set stays as it is. A
+    // maximised window keeps the size until it is restored.
+    QTimer::singleShot(FrameWaitMilliseconds, this, [this] {
+        if (!isMaximized())
+            OuterSizeToFit = QSize(-1, -1);
+    });
     if (!error.isNull())
         QTimer::singleShot(0, this, [this, error] { ShowErrorBox(this, error); });
 }
 
 void TFormProfile::FormClose() {
     StoreSettings(*this, Settings);
+    StoreExtraSettings(*GroupBoxExtraOutputs, Settings);
 }
 
 // ---- browse buttons ----
@@ -371,9 +489,13 @@ void TFormProfile::ButtonProfileFileClick() {
 // ---- running a job ----
 
 void TFormProfile::ButtonProcessClick() {
-    // The previous job goes first: destroying it waits while it still runs, and its file names
-    // must stay unchanged until then.
-    Job.reset();
+    // A press that lands while a job runs (before the job has switched "Process" off) is ignored:
+    // the GUI thread never waits for a job, and two jobs never run together.
+    if (Running)
+        return;
+    // The previous job has ended; the reaper collects its thread, so nothing here waits.
+    if (Job)
+        Reaper.Take(std::move(Job));
     Job = std::make_unique<TProfile>();
     try {
         StartJob();
@@ -381,13 +503,46 @@ void TFormProfile::ButtonProcessClick() {
         Job.reset(); // a job whose thread could not be made leaves the slot empty
         throw;
     }
+    Running = true;
+    StopRequested = false;
+    ButtonProcess->setEnabled(false);
+    ButtonStop->setEnabled(true);
+    ProgressJob->Watch(Job->Progress());
+}
+
+void TFormProfile::ButtonStopClick() {
+    if (!Running || !Job)
+        return;
+    StopRequested = true;
+    ButtonStop->setEnabled(false);
+    Job->Stop();
+}
+
+void TFormProfile::JobEnded() {
+    if (!Running || !Job)
+        return;
+    Running = false;
+    ButtonStop->setEnabled(false);
+    ProgressJob->Finish(StopRequested ? QStringLiteral("Stopped") : QStringLiteral("Done"));
+    if (std::shared_ptr<const TJobResults> results = Job->Results()) {
+        ResultsView->SetResults(std::move(results));
+        ResultsView->show();
+    }
 }
 
 void TFormProfile::StartJob() {
     Job->ProcessButton = Channel;
     Job->StatusLines = Channel;
-    JobFileNames = {JobFileName(EditRawFile), JobFileName(EditDSPoutFile),
-                    JobFileName(EditCallListFile), JobFileName(EditProfileFile)};
+    const auto extra = [this](TExtraOutputsGroup::TOutput output) {
+        return QFile::encodeName(GroupBoxExtraOutputs->JobFileName(output)).toStdString();
+    };
+    JobFileNames = {JobFileName(EditRawFile),
+                    JobFileName(EditDSPoutFile),
+                    JobFileName(EditCallListFile),
+                    JobFileName(EditProfileFile),
+                    extra(TExtraOutputsGroup::Timeline),
+                    extra(TExtraOutputsGroup::Folded),
+                    extra(TExtraOutputsGroup::Stats)};
     Job->RawDataFileName = JobFileNames.RawDataFileName;
     Job->DSPOutFileName = JobFileNames.DSPOutFileName;
     Job->ParseGlobalSymbolOnly = CheckBoxGlobalSymbolOnly->isChecked();
@@ -395,6 +550,11 @@ void TFormProfile::StartJob() {
     Job->ProfileFileName = JobFileNames.ProfileFileName;
     Job->RawDataFileType = int8_t(RawDataFileType());
     Job->CallStackSize = uint32_t(CallStackSize());
+    Job->TimelineFileName = JobFileNames.TimelineFileName;
+    Job->FoldedFileName = JobFileNames.FoldedFileName;
+    Job->StatsFileName = JobFileNames.StatsFileName;
+    Job->ClockHz = GroupBoxExtraOutputs->ClockMHz() * 1e6;
+    Job->CollectResults = true;
     Job->Start();
 }
 
@@ -404,6 +564,7 @@ void TFormProfile::StartJob() {
 // is on the screen, so until then the stored size is set as the inner size and kept to be fitted
 // when the frame becomes known.
 void TFormProfile::SetOuterWidth(int width) {
+    width = std::min(width, AvailableOuterSize().width()); // title bar and buttons stay on screen
     const int frameWidth = frameGeometry().width() - this->width();
     resize(width - frameWidth, height());
     if (frameWidth == 0)
@@ -411,6 +572,7 @@ void TFormProfile::SetOuterWidth(int width) {
 }
 
 void TFormProfile::SetOuterHeight(int height) {
+    height = std::min(height, AvailableOuterSize().height());
     const int frameHeight = frameGeometry().height() - this->height();
     resize(width(), height - frameHeight);
     if (frameHeight == 0)
@@ -462,6 +624,7 @@ void TFormProfile::SetOutputFileNames(const QString& rawDataFileName) {
     const TOutputNames outputs = DeriveOutputNames(rawDataFileName.toStdString());
     EditCallListFile->setText(QString::fromStdString(outputs.CallListFileName));
     EditProfileFile->setText(QString::fromStdString(outputs.ProfileFileName));
+    GroupBoxExtraOutputs->SetRawFileName(rawDataFileName);
 }
 
 void TFormProfile::SetParseGlobalSymbolOnly(bool checked) {

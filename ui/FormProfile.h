@@ -1,9 +1,12 @@
 // TFormProfile: the main window. It gathers what a processing job needs, starts one job per press
-// of "Process", shows the job's status lines, and keeps the user's choices in "profile.ini".
+// of "Process", shows the job's progress and status lines, lets the user stop it, shows the
+// results of the last job, and keeps the user's choices in "profile.ini". The GUI thread never
+// waits for a job while the window is open.
 #pragma once
 
 #include "engine/Profile.h"
 #include "ui/FileDialogs.h"
+#include "ui/JobReaper.h"
 #include "ui/SettingsList.h"
 #include "ui/WindowSettings.h"
 
@@ -20,10 +23,14 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 
 namespace hookmeter {
 
+class TExtraOutputsGroup;
 class TJobChannel;
+class TJobProgressBar;
+class TResultsView;
 
 class TFormProfile final : public QWidget, public TSettingsControls {
     Q_OBJECT
@@ -33,6 +40,8 @@ public:
     explicit TFormProfile(const QString& settingsDirectory = {});
     // Writes "profile.ini", then waits for a running job.
     ~TFormProfile() override;
+
+    bool JobRunning() const { return Running; }
 
     // TSettingsControls
     void SetOuterWidth(int width) override;
@@ -56,6 +65,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -66,6 +76,9 @@ private:
         std::string DSPOutFileName;
         std::string CallListFileName;
         std::string ProfileFileName;
+        std::string TimelineFileName;
+        std::string FoldedFileName;
+        std::string StatsFileName;
     };
 
     void BuildControls();
@@ -81,11 +94,15 @@ private:
     QGroupBox* BuildOutputGroup(const TOutputGroupNames& names, QGroupBox*& group, QLineEdit*& edit,
                                 QPushButton*& button);
     QLayout* BuildCallStackRow();
+    QLayout* BuildProgressRow();
+    void BuildResultsArea();
     void SetFocusOrder();
     void ConnectHandlers();
     int Scaled(int designPixels) const;
     void CenterOnScreen();
     void FitOuterSizeToFrame();
+    QSize AvailableOuterSize() const;
+    void SaveSettingsNow();
 
     void FormShow();
     void FormClose();
@@ -94,7 +111,12 @@ private:
     void ButtonCallListFileClick();
     void ButtonProfileFileClick();
     void ButtonProcessClick();
+    void ButtonStopClick();
     void StartJob();
+    void JobEnded();
+    // Asked when the window is closed while a job runs: true to stop the job, false to wait.
+    bool AskStopOnClose();
+    void ShowCyclesWithClock(double hz);
 
     const QString SettingsDirectory;
     TSettingsList Settings;
@@ -121,6 +143,11 @@ private:
     QSpinBox* UpDownCallStackSize = nullptr;
     QPushButton* ButtonProcess = nullptr;
     QPlainTextEdit* MemoStatus = nullptr;
+    TExtraOutputsGroup* GroupBoxExtraOutputs = nullptr;
+    TJobProgressBar* ProgressJob = nullptr;
+    QPushButton* ButtonStop = nullptr;
+    QSplitter* SplitterResults = nullptr;
+    TResultsView* ResultsView = nullptr;
 
     std::unique_ptr<TFileChooser> OpenDialogRawFile;
     std::unique_ptr<TFileChooser> OpenDialogDSPoutFile;
@@ -129,7 +156,10 @@ private:
 
     TJobChannel* Channel = nullptr; // a child: outlives the job, which is destroyed first
     TJobFileNames JobFileNames;
+    TJobReaper Reaper; // destroys earlier jobs away from the GUI thread; outlives Job
     std::unique_ptr<TProfile> Job;
+    bool Running = false;       // from the press that started Job until its end is shown
+    bool StopRequested = false; // the user asked the running job to stop
 };
 
 } // namespace hookmeter

@@ -47,8 +47,10 @@ void TJobChannel::Deliver() {
         }
         AppendLines(lines); // lines queued before the switch are shown before it happens
         lines.clear();
+        const bool enabled = command.Kind == TCommand::TKind::Enable;
         if (ProcessButton)
-            ProcessButton->setEnabled(command.Kind == TCommand::TKind::Enable);
+            ProcessButton->setEnabled(enabled);
+        emit ProcessSwitched(enabled);
     }
     AppendLines(lines);
 }

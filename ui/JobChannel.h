@@ -27,6 +27,11 @@ public:
     void Append(std::string_view line) override;
     void SetEnabled(bool enabled) override;
 
+signals:
+    // On the GUI thread, right after "Process" was switched as the job asked: off when the job
+    // begins its work, on when it has completed it.
+    void ProcessSwitched(bool enabled);
+
 private:
     struct TCommand {
         enum class TKind { AppendLine, Enable, Disable } Kind;

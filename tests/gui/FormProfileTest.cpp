@@ -58,6 +58,10 @@ protected:
     }
 };
 
+// The keys of the added outputs and the clock, after the form's own keys, at their defaults.
+const QString AddedKeys = QStringLiteral(
+    "TimelineOutput=false\r\nFoldedStacksOutput=false\r\nStatsOutput=false\r\nDSPClockMHz=0\r\n");
+
 QString Text(const QObject& form, const char* name) {
     return Control<QLineEdit>(form, name).text();
 }
@@ -139,19 +143,14 @@ TEST_F(WindowTest, TabVisitsTheControlsInTheirOrder) {
     ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() != nullptr; }));
     EXPECT_EQ(QApplication::focusWidget()->objectName(), "EditRawFile");
 
-    const QStringList expected{"ButtonRawFile",
-                               "RadioButtonText",
-                               "EditDSPoutFile",
-                               "ButtonDSPoutFile",
-                               "CheckBoxGlobalSymbolOnly",
-                               "EditCallListFile",
-                               "ButtonCallListFile",
-                               "EditProfileFile",
-                               "ButtonProfileFile",
-                               "MemoStatus",
-                               "ButtonProcess",
-                               "UpDownCallStackSize",
-                               "EditRawFile"};
+    const QStringList expected{
+        "ButtonRawFile", "RadioButtonText", "EditDSPoutFile", "ButtonDSPoutFile",
+        "CheckBoxGlobalSymbolOnly", "EditCallListFile", "ButtonCallListFile", "EditProfileFile",
+        "ButtonProfileFile", "MemoStatus", "ButtonProcess", "UpDownCallStackSize",
+        // the controls added to the form come after its own
+        "CheckBoxTimeline", "EditTimelineFile", "ButtonTimelineFile", "CheckBoxFolded",
+        "EditFoldedFile", "ButtonFoldedFile", "CheckBoxStats", "EditStatsFile", "ButtonStatsFile",
+        "EditClockMHz", "EditRawFile"};
     QStringList visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -160,7 +159,7 @@ TEST_F(WindowTest, TabVisitsTheControlsInTheirOrder) {
     EXPECT_EQ(visited, expected);
 }
 
-TEST_F(WindowTest, ResizingStretchesTheGroupsAndGivesExtraHeightToTheGapAboveTheStatusBox) {
+TEST_F(WindowTest, ResizingStretchesTheGroupsAndGivesExtraHeightToTheStatusAndResultsArea) {
     auto form = OpenWindow();
     const auto& group = Control<QGroupBox>(*form, "GroupBox2");
     const auto& browse = Control<QPushButton>(*form, "ButtonCallListFile");
@@ -178,8 +177,8 @@ TEST_F(WindowTest, ResizingStretchesTheGroupsAndGivesExtraHeightToTheGapAboveThe
     EXPECT_EQ(browse.geometry().right(),
               group.contentsRect().right() -
                   browse.parentWidget()->layout()->contentsMargins().right());
-    EXPECT_EQ(status.height(), statusHeight);
-    EXPECT_EQ(status.geometry().bottom(), form->rect().bottom());
+    EXPECT_EQ(status.height(), statusHeight + 150); // no results yet: all of it to the status box
+    EXPECT_EQ(status.mapTo(form.get(), status.rect().bottomLeft()).y(), form->rect().bottom());
     EXPECT_EQ(status.width(), form->width());
     EXPECT_EQ(process.geometry().right(), group.geometry().right());
 }
@@ -208,9 +207,10 @@ TEST_F(WindowTest, StoredSettingsAreAppliedAndStoredBackKeepingOtherLines) {
               QStringLiteral("; my notes\r\nWinWidth=%1\r\nWinHeight=%2\r\n"
                              "RawDataFileType=1\r\nParseGlobalSymbolOnly=false\r\n"
                              "DSPOutFileName=/data/app.out\r\nCallStackSize=1024\r\n"
-                             "WinWidth=1\r\nWinMax=false\r\n")
+                             "WinWidth=1\r\nWinMax=false\r\n%3")
                   .arg(outerSize.width())
                   .arg(outerSize.height())
+                  .arg(AddedKeys)
                   .toLatin1());
 
     // The raw file name was cleared, so the next start shows empty output boxes.
@@ -224,12 +224,14 @@ TEST_F(WindowTest, FirstStartWithoutFileLeavesEveryKeyInOrder) {
     const QSize size = form->frameGeometry().size();
     Control<QLineEdit>(*form, "EditRawFile").setText("/r/t.bin");
     CloseAndDestroy(form);
-    EXPECT_EQ(ReadSettings(), QStringLiteral("WinMax=false\r\nWinWidth=%1\r\nWinHeight=%2\r\n"
-                                             "RawDataFileType=0\r\nRawDataFileName=/r/t.bin\r\n"
-                                             "ParseGlobalSymbolOnly=true\r\nCallStackSize=256\r\n")
-                                  .arg(size.width())
-                                  .arg(size.height())
-                                  .toLatin1());
+    EXPECT_EQ(ReadSettings(),
+              QStringLiteral("WinMax=false\r\nWinWidth=%1\r\nWinHeight=%2\r\n"
+                             "RawDataFileType=0\r\nRawDataFileName=/r/t.bin\r\n"
+                             "ParseGlobalSymbolOnly=true\r\nCallStackSize=256\r\n%3")
+                  .arg(size.width())
+                  .arg(size.height())
+                  .arg(AddedKeys)
+                  .toLatin1());
 }
 
 TEST_F(WindowTest, MaximisedWindowKeepsItsStoredSize) {
@@ -241,7 +243,8 @@ TEST_F(WindowTest, MaximisedWindowKeepsItsStoredSize) {
     CloseAndDestroy(form);
     EXPECT_EQ(ReadSettings(),
               "WinWidth=820\r\nWinHeight=610\r\nWinMax=true\r\nRawDataFileType=0\r\n"
-              "ParseGlobalSymbolOnly=true\r\nCallStackSize=256\r\n");
+              "ParseGlobalSymbolOnly=true\r\nCallStackSize=256\r\n" +
+                  AddedKeys.toLatin1());
 
     // The next start sets that size, then maximises; restored, the window has that size.
     form = OpenWindow();

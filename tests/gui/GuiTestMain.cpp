@@ -1,8 +1,11 @@
 // Runs the GoogleTest cases inside a QApplication. Without a display the tests use the offscreen
-// platform, also when the test list is read at build time.
+// platform, also when the test list is read at build time. Its screen is made 1920 x 1200, as on
+// a common desktop, and its windows get a frame, as a window manager gives them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 
 // Under the thread sanitizer: Qt's libraries are not instrumented, so their own synchronisation
 // (atomics, futex-based mutexes) is invisible and their internal threads (file system watchers,
@@ -16,10 +19,33 @@ extern "C" const char* __tsan_default_suppressions() {
            "called_from_lib:libfontconfig.so.1\n";
 }
 
+namespace {
+
+// Returns the configuration file to remove once the application has read it.
+QString UseDesktopSizedOffscreenScreen() {
+    const QString config = QDir::temp().filePath(QStringLiteral("hookmeter-gui-test-screen-%1.json")
+                                                     .arg(QCoreApplication::applicationPid()));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(R"({"windowFrameMargins": true, "screens": [{"name": "Desktop", "x": 0,
+            "y": 0, "width": 1920, "height": 1200, "logicalDpiX": 96, "logicalDpiY": 96,
+            "dpr": 1}]})") < 0)
+        return {}; // the platform's own screen then
+    file.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    return config;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    QString config;
+    if (platform.isEmpty() || platform == "offscreen")
+        config = UseDesktopSizedOffscreenScreen();
     QApplication application(argc, argv);
+    if (!config.isEmpty())
+        QFile::remove(config);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
