@@ -64,13 +64,13 @@ void TFlameGraph::ZoomOut() {
 }
 
 uint32_t TFlameGraph::NodeAt(QPoint point) const {
-    const TFlameFrame* frame = Frames.FrameAt(point.x(), point.y() / FrameHeight);
+    const TFlameFrame* frame = Layout().FrameAt(point.x(), point.y() / FrameHeight);
     return frame ? frame->Node : TFlameFrame::Merged;
 }
 
 QString TFlameGraph::ToolTipAt(QPoint point) const {
     const TCallTree* tree = Tree();
-    const TFlameFrame* frame = Frames.FrameAt(point.x(), point.y() / FrameHeight);
+    const TFlameFrame* frame = Layout().FrameAt(point.x(), point.y() / FrameHeight);
     if (!tree || !frame)
         return {};
     if (frame->Node == TFlameFrame::Merged)
@@ -86,7 +86,7 @@ QString TFlameGraph::ToolTipAt(QPoint point) const {
 
 int TFlameGraph::MatchingFrames() const {
     int count = 0;
-    for (const TFlameFrame& frame : Frames.Frames())
+    for (const TFlameFrame& frame : Layout().Frames())
         count += frame.Node != TFlameFrame::Merged && Matches(frame.Node);
     return count;
 }
@@ -117,11 +117,24 @@ QColor TFlameGraph::FrameColour(uint32_t node) const {
     return NameMatches.empty() ? colour : colour.lighter(125);
 }
 
-void TFlameGraph::Relayout() {
+void TFlameGraph::EnsureLayout() const {
+    if (LaidOutWidth == width())
+        return;
+    LaidOutWidth = width();
     if (const TCallTree* tree = Tree())
         Frames.Build(*tree, Zoom, width());
     else
         Frames = {};
+}
+
+const TFlameLayout& TFlameGraph::Layout() const {
+    EnsureLayout();
+    return Frames;
+}
+
+void TFlameGraph::Relayout() {
+    LaidOutWidth = -1;
+    EnsureLayout();
     setMinimumHeight(std::max(1, Frames.Rows()) * FrameHeight);
     update();
 }
@@ -140,6 +153,7 @@ void TFlameGraph::paintEvent(QPaintEvent* event) {
         painter.drawText(rect(), Qt::AlignCenter, tr("No call paths: process a trace first."));
         return;
     }
+    EnsureLayout();
     const int firstRow = event->rect().top() / FrameHeight;
     const int lastRow = event->rect().bottom() / FrameHeight;
     const QFontMetrics metrics = fontMetrics();

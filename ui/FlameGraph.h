@@ -33,7 +33,7 @@ public:
     uint32_t NodeAt(QPoint point) const;
     QString ToolTipAt(QPoint point) const;
     int RowHeight() const { return FrameHeight; }
-    const TFlameLayout& Layout() const { return Frames; }
+    const TFlameLayout& Layout() const;
     int MatchingFrames() const; // highlighted frames among those laid out
 
     QSize sizeHint() const override;
@@ -49,6 +49,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Lays the frames out again when the tree, the zoom or the width has changed.
+    void EnsureLayout() const;
     void Relayout();
     const TCallTree* Tree() const { return Results ? &Results->CallTree : nullptr; }
     bool Matches(uint32_t node) const;
@@ -56,7 +58,8 @@ private:
 
     std::shared_ptr<const TJobResults> Results;
     TCycleFormat Format;
-    TFlameLayout Frames;
+    mutable TFlameLayout Frames;
+    mutable int LaidOutWidth = -1; // -1: to be laid out again
     uint32_t Zoom = 0;
     int FrameHeight = 18;
     std::vector<bool> NameMatches; // by name index; empty when nothing is searched

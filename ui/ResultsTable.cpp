@@ -38,9 +38,12 @@ TResultsTable::TResultsTable(TResultsTableModel* model, const QString& name, QWi
     Table->verticalHeader()->hide();
     Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
     Table->horizontalHeader()->setHighlightSections(false);
-    connect(Table, &QTableView::activated, this, [this](const QModelIndex& index) {
+    // A double-click may also count as an activation; showing the details twice does no harm.
+    const auto activate = [this](const QModelIndex& index) {
         emit RowActivated(Proxy->mapToSource(index).row());
-    });
+    };
+    connect(Table, &QTableView::activated, this, activate);
+    connect(Table, &QTableView::doubleClicked, this, activate);
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         Table->resizeColumnsToContents();
         Details->clear();

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,6 +256,73 @@ TEST_F(WindowTest, MaximisedWindowKeepsItsStoredSize) {
     form = OpenWindow();
     EXPECT_FALSE(form->isMaximized());
     EXPECT_EQ(form->frameGeometry().size(), QSize(820, 610));
+}
+
+TEST_F(WindowTest, RestoringAfterAMaximisedStartKeepsTheStoredSizeHoweverLateItComes) {
+    WriteSettings("WinWidth=820\r\nWinHeight=610\r\nWinMax=true\r\n");
+    auto form = OpenWindow();
+    ASSERT_TRUE(form->isMaximized());
+    ASSERT_FALSE(form->windowHandle()->frameMargins().isNull()) << "no frame to grow by";
+    QTest::qWait(2500); // a user restores the window long after the frame became known
+    form->showNormal();
+    EXPECT_TRUE(WaitUntil([&] { return form->frameGeometry().size() == QSize(820, 610); }))
+        << form->frameGeometry().width() << " x " << form->frameGeometry().height();
+    // Closed restored, it stores that size: the next cycle starts where this one did.
+    CloseAndDestroy(form);
+    EXPECT_TRUE(ReadSettings().startsWith("WinWidth=820\r\nWinHeight=610\r\nWinMax=false\r\n"))
+        << ReadSettings().toStdString();
+}
+
+TEST_F(WindowTest, AStoredSizeLargerThanTheScreenIsFittedIntoItsAvailableArea) {
+    WriteSettings("WinWidth=5000\r\nWinHeight=4000\r\n");
+    auto form = OpenWindow();
+    const QRect available = form->screen()->availableGeometry();
+    EXPECT_TRUE(WaitUntil([&] { return available.contains(form->frameGeometry()); }))
+        << form->frameGeometry().width() << " x " << form->frameGeometry().height() << " at "
+        << form->frameGeometry().x() << ", " << form->frameGeometry().y();
+}
+
+TEST_F(WindowTest, ReturnOnAFocusedButtonPressesItAsSpaceDoes) {
+    auto form = OpenWindow();
+    QApplication::setActiveWindow(form.get());
+    auto& process = Control<QPushButton>(*form, "ButtonProcess");
+    int presses = 0;
+    QObject::connect(&process, &QPushButton::clicked, [&] { ++presses; });
+    process.setFocus();
+    QTest::keyClick(&process, Qt::Key_Return);
+    EXPECT_EQ(presses, 1);
+    ASSERT_TRUE(WaitForJobEnd(*form)); // the press ran a job, which ends at its empty raw box
+
+    TDialogAnswerer answerer;
+    std::vector<QString> opened;
+    answerer.OnFileDialog = [&](QFileDialog& dialog) {
+        opened.push_back(dialog.objectName());
+        dialog.reject();
+    };
+    for (const char* browse : {"ButtonRawFile", "ButtonTimelineFile"}) {
+        auto& button = Control<QPushButton>(*form, browse);
+        button.setFocus();
+        QTest::keyClick(&button, Qt::Key_Return);
+    }
+    EXPECT_EQ(opened, (std::vector<QString>{"OpenDialogRawFile", "SaveDialogTimelineFile"}));
+}
+
+TEST_F(WindowTest, MoreOutputsAreNamedAfterTheRawFileAndKeptUnderTheirOwnKeys) {
+    WriteSettings("RawDataFileName=/data/runs/trace.bin\r\nStatsOutput=true\r\n"
+                  "DSPClockMHz=600\r\n");
+    auto form = OpenWindow();
+    EXPECT_EQ(Text(*form, "EditTimelineFile"), "/data/runs/trace_timeline.json");
+    EXPECT_EQ(Text(*form, "EditFoldedFile"), "/data/runs/trace_folded.txt");
+    EXPECT_EQ(Text(*form, "EditStatsFile"), "/data/runs/trace_stats.csv");
+    EXPECT_TRUE(Control<QCheckBox>(*form, "CheckBoxStats").isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(*form, "CheckBoxTimeline").isChecked());
+    Control<QCheckBox>(*form, "CheckBoxFolded").setChecked(true);
+    CloseAndDestroy(form);
+    const QByteArray stored = ReadSettings();
+    EXPECT_TRUE(
+        stored.endsWith("CallStackSize=256\r\nTimelineOutput=false\r\nFoldedStacksOutput=true\r\n"))
+        << stored.toStdString();
+    EXPECT_TRUE(stored.contains("\r\nStatsOutput=true\r\nDSPClockMHz=600\r\n")); // in place
 }
 
 TEST_F(WindowTest, OutOfRangeFileTypeAndStackSizeEndAtTheNearerBound) {
