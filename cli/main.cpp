@@ -3,6 +3,7 @@
 #include "cli/SymbolsCommand.h"
 #include "engine/OutputNames.h"
 #include "engine/Profile.h"
+#include "hookmeter/Version.h"
 
 #include <cstdio>
 #include <string>
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
         std::fputs(UsageText, stdout);
         return 0;
     case TCliOptions::Action::Version:
-        std::puts("hookmeter-cli 1.1.1");
+        std::printf("hookmeter-cli %s\n", ProgramVersion);
         return 0;
     case TCliOptions::Action::ListSymbols:
         return RunSymbolsCommand(options.DSPOutFileName, options.AllSymbols, stdout);
