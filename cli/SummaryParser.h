@@ -16,6 +16,8 @@ struct TSummaryRow {
     uint64_t Calls = 0;         // completed calls of a function, switch-ins of a task
     uint64_t AverageCycles = 0; // average exclusive cycles of a function, average slice of a task
     uint64_t TotalCycles = 0;   // exclusive cycles of all calls of a function, all slices of a task
+
+    friend bool operator==(const TSummaryRow&, const TSummaryRow&) = default;
 };
 
 struct TProfileSummary {
@@ -24,6 +26,8 @@ struct TProfileSummary {
     uint64_t TaskCycles = 0;     // the task section's ValidCycles
     std::vector<TSummaryRow> Functions;
     std::vector<TSummaryRow> Tasks; // empty when the summary has no task section
+
+    friend bool operator==(const TProfileSummary&, const TProfileSummary&) = default;
 };
 
 // Takes a summary in pieces of any size (lines may span pieces) and stops at the first line that
