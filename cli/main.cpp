@@ -1,4 +1,5 @@
 // hookmeter-cli: runs one processing job headless and prints its status lines.
+#include "cli/CompareCommand.h"
 #include "cli/Options.h"
 #include "cli/SymbolsCommand.h"
 #include "engine/OutputNames.h"
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
         return 0;
     case TCliOptions::Action::ListSymbols:
         return RunSymbolsCommand(options.DSPOutFileName, options.AllSymbols, stdout);
+    case TCliOptions::Action::Compare:
+        return RunCompareCommand(options.Compare, stdout, stderr);
     case TCliOptions::Action::Process:
         break;
     }
