@@ -7,6 +7,7 @@ namespace hookmeter {
 const char* const UsageText =
     "usage: hookmeter-cli [options] RAWFILE\n"
     "       hookmeter-cli --symbols EXE [--all-symbols]\n"
+    "       hookmeter-cli --compare BASE NEW [--threshold PCT] [--min-calls N]\n"
     "\n"
     "Replays the raw hook records of RAWFILE and writes the call list and the profile summary.\n"
     "\n"
@@ -21,10 +22,16 @@ const char* const UsageText =
     "  --stack-size N      call-stack frames per task, 64..8192, default 256\n"
     "  --quiet             print no status lines\n"
     "  --symbols EXE       list the symbols of EXE as a job holds them: address, tab, name\n"
+    "  --compare BASE NEW  compare two profile summaries, before and after a change\n"
+    "  --threshold PCT     with --compare: exit 1 when a function's average exclusive cycles\n"
+    "                      grew by more than PCT percent\n"
+    "  --min-calls N       with --threshold: only functions with at least N calls in both\n"
+    "                      summaries count, default 1\n"
     "  --help, --version\n"
     "\n"
     "Exit status: 0 when the job ran without a \"!!!\" line, 1 when a file could not be opened\n"
-    "or written, 2 for a usage error.\n";
+    "or written, 2 for a usage error. --compare: 0, or 1 when a function is over the threshold;\n"
+    "2 when BASE or NEW is not a readable profile summary.\n";
 
 namespace {
 
@@ -52,6 +59,12 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
     bool listSymbols = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        std::string compareError;
+        if (TakeCompareOption(arguments, i, options.Compare, compareError)) {
+            if (!compareError.empty())
+                return Fail(compareError);
+            continue;
+        }
         auto value = [&](std::string& into) {
             if (i + 1 >= arguments.size())
                 return false;
@@ -99,6 +112,14 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
         } else {
             positional.push_back(argument);
         }
+    }
+    if (std::optional<std::string> error = CheckCompareOptions(options.Compare))
+        return Fail(*error);
+    if (options.Compare.Requested) {
+        if (listSymbols || !positional.empty())
+            return Fail("--compare takes neither a raw record file nor --symbols");
+        options.Command = TCliOptions::Action::Compare;
+        return {options, {}};
     }
     if (listSymbols) {
         if (!positional.empty())

@@ -1,6 +1,8 @@
 // The command line of hookmeter-cli.
 #pragma once
 
+#include "cli/CompareOptions.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,7 +11,7 @@
 namespace hookmeter {
 
 struct TCliOptions {
-    enum class Action { Process, ListSymbols, Help, Version };
+    enum class Action { Process, ListSymbols, Compare, Help, Version };
     Action Command = Action::Process;
     std::string RawDataFileName;
     int8_t RawDataFileType = 0;
@@ -19,6 +21,7 @@ struct TCliOptions {
     std::string ProfileFileName;  // empty: derived from the raw file name
     uint32_t CallStackSize = 256;
     bool Quiet = false;
+    TCompareOptions Compare;
 };
 
 struct TParsedOptions {
