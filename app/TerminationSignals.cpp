@@ -1,5 +1,7 @@
 #include "app/TerminationSignals.h"
 
+#include "ui/FormProfile.h"
+
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -21,6 +23,7 @@ void NoteSignal(int) {
 void CloseWindows() {
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+    qApp->setProperty(TerminatingProperty, true); // a running job is stopped, not waited for
     QApplication::closeAllWindows();
 }
 

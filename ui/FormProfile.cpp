@@ -9,6 +9,7 @@
 #include "ui/ResultsView.h"
 #include "ui/SettingsFile.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -392,7 +393,8 @@ void TFormProfile::closeEvent(QCloseEvent* event) {
     if (Running) {
         // The choices are kept whatever the user answers and however long the job still takes.
         RunGuarded(this, [this] { SaveSettingsNow(); });
-        if (AskStopOnClose() && Running)
+        const bool terminating = qApp->property(TerminatingProperty).toBool();
+        if ((terminating || AskStopOnClose()) && Running)
             ButtonStopClick();
     }
     event->accept();

@@ -32,6 +32,10 @@ class TJobChannel;
 class TJobProgressBar;
 class TResultsView;
 
+// Set to true on the application object when the program is being ended (a termination signal):
+// closing the window then stops a running job without asking.
+inline constexpr const char* TerminatingProperty = "hookmeterTerminating";
+
 class TFormProfile final : public QWidget, public TSettingsControls {
     Q_OBJECT
 public:

@@ -21,7 +21,7 @@ extern "C" const char* __tsan_default_suppressions() {
 
 namespace {
 
-// Returns the configuration file to remove once the application has read it.
+// Returns the configuration file to remove at the end; child processes (death tests) read it too.
 QString UseDesktopSizedOffscreenScreen() {
     const QString config = QDir::temp().filePath(QStringLiteral("hookmeter-gui-test-screen-%1.json")
                                                      .arg(QCoreApplication::applicationPid()));
@@ -44,8 +44,9 @@ int main(int argc, char* argv[]) {
     if (platform.isEmpty() || platform == "offscreen")
         config = UseDesktopSizedOffscreenScreen();
     QApplication application(argc, argv);
-    if (!config.isEmpty())
-        QFile::remove(config);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    if (!config.isEmpty())
+        QFile::remove(config); // death tests' child processes have read it by now
+    return result;
 }
