@@ -29,6 +29,7 @@ TFlameGraph::TFlameGraph(QWidget* parent) : QWidget(parent) {
 
 void TFlameGraph::SetResults(std::shared_ptr<const TJobResults> results) {
     Results = std::move(results);
+    NameColours.clear();
     Zoom = 0;
     NameMatches.clear();
     Relayout();
@@ -108,12 +109,19 @@ QColor TFlameGraph::FrameColour(uint32_t node) const {
     if (Matches(node))
         return MatchColour;
     // Warm colours that stay the same for a name from run to run.
-    const std::string& name = Tree()->Names[Tree()->Nodes[node].Name];
-    uint32_t hash = 2166136261u;
-    for (const char c : name)
-        hash = (hash ^ uint8_t(c)) * 16777619u;
-    QColor colour =
-        QColor::fromHsv(int(hash % 50), 120 + int((hash >> 8) % 100), 225 + int((hash >> 16) % 30));
+    const uint32_t nameIndex = Tree()->Nodes[node].Name;
+    if (NameColours.size() != Tree()->Names.size())
+        NameColours.assign(Tree()->Names.size(), 0);
+    QRgb& cached = NameColours[nameIndex];
+    if (cached == 0) {
+        uint32_t hash = 2166136261u;
+        for (const char c : Tree()->Names[nameIndex])
+            hash = (hash ^ uint8_t(c)) * 16777619u;
+        cached = QColor::fromHsv(int(hash % 50), 120 + int((hash >> 8) % 100),
+                                 225 + int((hash >> 16) % 30))
+                     .rgb();
+    }
+    const QColor colour(cached);
     return NameMatches.empty() ? colour : colour.lighter(125);
 }
 
@@ -158,18 +166,15 @@ void TFlameGraph::paintEvent(QPaintEvent* event) {
     const int lastRow = event->rect().bottom() / FrameHeight;
     const QFontMetrics metrics = fontMetrics();
     const int minTextWidth = metrics.horizontalAdvance(QStringLiteral("W..")) + 2 * TextPadding;
-    const QPen border(palette().base().color());
     for (const TFlameFrame& frame : Frames.Frames()) {
         if (frame.Depth < firstRow)
             continue;
         if (frame.Depth > lastRow)
             break;
-        const QRectF box(frame.X, frame.Depth * FrameHeight, frame.Width, FrameHeight - 1);
+        // A frame of three pixels or more leaves a pixel of space to its right neighbour.
+        const QRectF box(frame.X, frame.Depth * FrameHeight,
+                         frame.Width >= 3 ? frame.Width - 1 : frame.Width, FrameHeight - 1);
         painter.fillRect(box, FrameColour(frame.Node));
-        if (box.width() >= 3) {
-            painter.setPen(border);
-            painter.drawLine(box.topRight(), box.bottomRight());
-        }
         if (frame.Node == TFlameFrame::Merged || box.width() < minTextWidth)
             continue;
         const QString name = QString::fromStdString(tree->Names[tree->Nodes[frame.Node].Name]);

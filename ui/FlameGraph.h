@@ -62,7 +62,8 @@ private:
     mutable int LaidOutWidth = -1; // -1: to be laid out again
     uint32_t Zoom = 0;
     int FrameHeight = 18;
-    std::vector<bool> NameMatches; // by name index; empty when nothing is searched
+    std::vector<bool> NameMatches;         // by name index; empty when nothing is searched
+    mutable std::vector<QRgb> NameColours; // by name index, made when first drawn; 0: not yet
 };
 
 } // namespace hookmeter

@@ -66,7 +66,10 @@ void TFlameGraphView::ShowZoom(uint32_t node) {
         for (const TCallTree& tree = Results->CallTree; node != 0 && node < tree.Nodes.size();
              node = tree.Nodes[node].Parent)
             path.prepend(QString::fromStdString(tree.Names[tree.Nodes[node].Name]));
-    ZoomPath->setText(path.isEmpty() ? tr("All tasks") : path.join(QStringLiteral(" \u25b8 ")));
+    QString text = path.isEmpty() ? tr("All tasks") : path.join(QStringLiteral(" \u25b8 "));
+    if (FlameGraph->Layout().Truncated())
+        text += tr("  (deeper calls are shown when you zoom in)");
+    ZoomPath->setText(text);
 }
 
 } // namespace hookmeter

@@ -17,6 +17,7 @@ struct TPending {
 void TFlameLayout::Build(const TCallTree& tree, uint32_t zoomNode, double width) {
     LaidOut.clear();
     RowStarts.clear();
+    DeeperFrames = false;
     if (tree.Nodes.empty() || zoomNode >= tree.Nodes.size() ||
         tree.Nodes[zoomNode].TotalCycles == 0 || width <= 0)
         return;
@@ -56,7 +57,10 @@ void TFlameLayout::Build(const TCallTree& tree, uint32_t zoomNode, double width)
         pending.pop_back();
         LaidOut.push_back(
             {frame.Node, frame.Depth, frame.X, double(tree.Nodes[frame.Node].TotalCycles) * scale});
-        layChildren(frame.Node, frame.Depth + 1, frame.X);
+        if (frame.Depth + 1 < MaxRows)
+            layChildren(frame.Node, frame.Depth + 1, frame.X);
+        else if (tree.Nodes[frame.Node].FirstChild != 0)
+            DeeperFrames = true;
     }
 
     std::sort(LaidOut.begin(), LaidOut.end(), [](const TFlameFrame& a, const TFlameFrame& b) {

@@ -2,7 +2,8 @@
 // holds the tasks (or the frame zoomed into), each row below holds the callees of the row above;
 // a frame is as wide as its share of the cycles shown. Frames narrower than a pixel are not laid
 // out one by one: neighbouring ones are merged into one unnamed frame once they fill a pixel, and
-// what they call is left out, so the work depends on the width and not on the tree's size.
+// what they call is left out; and rows deeper than MaxRows below the frame zoomed into are left
+// for a zoom to show. So the work depends on the width, not on the tree's size or depth.
 #pragma once
 
 #include "engine/JobResults.h"
@@ -23,6 +24,7 @@ struct TFlameFrame {
 class TFlameLayout {
 public:
     static constexpr double MinFrameWidth = 1.0;
+    static constexpr int MaxRows = 128;
 
     // Lays out the subtree of `zoomNode` (0: every task) across `width` pixels.
     void Build(const TCallTree& tree, uint32_t zoomNode, double width);
@@ -30,12 +32,15 @@ public:
     // Frames ordered by row, then from left to right.
     const std::vector<TFlameFrame>& Frames() const { return LaidOut; }
     int Rows() const { return int(RowStarts.empty() ? 0 : RowStarts.size() - 1); }
+    // Some frames lie deeper than the rows laid out.
+    bool Truncated() const { return DeeperFrames; }
     // The frame under a point (x in pixels, row counted from 0), or none.
     const TFlameFrame* FrameAt(double x, int row) const;
 
 private:
     std::vector<TFlameFrame> LaidOut;
     std::vector<size_t> RowStarts; // LaidOut index of each row's first frame, then the end
+    bool DeeperFrames = false;
 };
 
 } // namespace hookmeter

@@ -1,6 +1,9 @@
-// hookmeter_screenshot OUTPUT.png RAWFILE text|binary [EXEFILE]
-// Opens the main window as a person would, processes RAWFILE into reports in a scratch directory,
-// waits for the job to end and saves a picture of the window. Used by scripts/screenshot.sh.
+// hookmeter_screenshot [--flame FLAME.png] OUTPUT.png RAWFILE text|binary [EXEFILE]
+// Opens the main window as a person would, processes RAWFILE with every output on into reports
+// under build/screenshot/reports, waits for the job to end and saves a picture of the window with
+// its results; with --flame, also one of the flame graph tab. File names are shown as they are
+// given, so relative names keep the pictures free of this machine's folders. Used by
+// scripts/screenshot.sh.
 #include "ui/FormProfile.h"
 
 #include <QApplication>
@@ -13,6 +16,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -36,33 +41,61 @@ bool JobEnded(QObject& form) {
                .endsWith(QStringLiteral("Profile data processing complete."));
 }
 
+void Settle() {
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+}
+
+bool Save(QWidget& form, const QString& path) {
+    Settle();
+    if (form.grab().save(path)) {
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    }
+    std::fprintf(stderr, "hookmeter_screenshot: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    const QStringList args = QApplication::arguments();
-    if (args.size() < 4 || (args[3] != "text" && args[3] != "binary")) {
-        std::fprintf(stderr,
-                     "usage: hookmeter_screenshot OUTPUT.png RAWFILE text|binary [EXEFILE]\n");
+    QStringList args = QApplication::arguments().mid(1);
+    QString flame;
+    if (args.size() >= 2 && args[0] == "--flame") {
+        flame = args[1];
+        args = args.mid(2);
+    }
+    if (args.size() < 3 || (args[2] != "text" && args[2] != "binary")) {
+        std::fprintf(stderr, "usage: hookmeter_screenshot [--flame FLAME.png] OUTPUT.png RAWFILE "
+                             "text|binary [EXEFILE]\n");
         return 2;
     }
-    const QString output = args[1];
-    const QString raw = QFileInfo(args[2]).absoluteFilePath();
-    const QString exe = args.size() > 4 ? QFileInfo(args[4]).absoluteFilePath() : QString();
+    const QString output = args[0];
+    const QString raw = args[1];
+    const QString exe = args.size() > 3 ? args[3] : QString();
 
     QTemporaryDir settings; // leaves the real "profile.ini" alone
-    const QString reports = QDir::temp().filePath(QStringLiteral("hookmeter-screenshot"));
+    const QString reports = QStringLiteral("build/screenshot/reports");
     QDir().mkpath(reports);
-    const QString stem = QDir(reports).filePath(QFileInfo(raw).completeBaseName());
+    const QString stem = reports + QLatin1Char('/') + QFileInfo(raw).completeBaseName();
 
     hookmeter::TFormProfile form(settings.path());
+    form.resize(1180, 1000);
     form.show();
-    Control<QRadioButton>(form, args[3] == "binary" ? "RadioButtonBinary" : "RadioButtonText")
+    Control<QRadioButton>(form, args[2] == "binary" ? "RadioButtonBinary" : "RadioButtonText")
         .setChecked(true);
     Control<QLineEdit>(form, "EditRawFile").setText(raw);
     Control<QLineEdit>(form, "EditDSPoutFile").setText(exe);
     Control<QLineEdit>(form, "EditCallListFile").setText(stem + "_call_list.csv");
     Control<QLineEdit>(form, "EditProfileFile").setText(stem + "_profile.csv");
+    Control<QLineEdit>(form, "EditTimelineFile").setText(stem + "_timeline.json");
+    Control<QLineEdit>(form, "EditFoldedFile").setText(stem + "_folded.txt");
+    Control<QLineEdit>(form, "EditStatsFile").setText(stem + "_stats.csv");
+    for (const char* output : {"CheckBoxTimeline", "CheckBoxFolded", "CheckBoxStats"})
+        Control<QCheckBox>(form, output).setChecked(true);
     Control<QPushButton>(form, "ButtonProcess").click();
 
     QElapsedTimer clock;
@@ -75,12 +108,18 @@ int main(int argc, char* argv[]) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(5);
     }
-    QApplication::processEvents();
-    if (!form.grab().save(output)) {
-        std::fprintf(stderr, "hookmeter_screenshot: cannot write %s\n", qPrintable(output));
+    Settle();
+    // The worst call of the function that takes the most time.
+    auto& functions = Control<QTableView>(form, "TableFunctions");
+    functions.setCurrentIndex(functions.model()->index(0, 0));
+    emit functions.activated(functions.currentIndex());
+    if (!Save(form, output))
         return 1;
+    if (!flame.isEmpty()) {
+        Control<QTabWidget>(form, "TabsResults").setCurrentIndex(2);
+        if (!Save(form, flame))
+            return 1;
     }
-    std::printf("%s\n", qPrintable(output));
     form.close();
     return 0;
 }

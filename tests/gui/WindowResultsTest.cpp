@@ -1,0 +1,216 @@
+// Jobs run from the window with the engine's results, stop and checks: the results tables carry
+// the profile summary's figures, Stop ends a job without a thread or a file left behind, and the
+// same path in both output boxes is refused before anything is written.
+#include "GuiTestSupport.h"
+#include "ui/FormProfile.h"
+#include "ui/FunctionTableModel.h"
+#include "ui/ResultsTableModel.h"
+#include "ui/TaskTableModel.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace hookmeter;
+using namespace hookmeter::test;
+
+namespace {
+
+const QString CompleteLine = QStringLiteral("Profile data processing complete.");
+
+class WindowResultsTest : public testing::Test {
+protected:
+    QTemporaryDir Dir;
+
+    QString PathOf(const char* name) const { return QDir(Dir.path()).filePath(name); }
+
+    std::unique_ptr<TFormProfile> OpenWindow() const {
+        auto form = std::make_unique<TFormProfile>(Dir.path());
+        form->show();
+        QApplication::processEvents();
+        return form;
+    }
+
+    static void Run(TFormProfile& form, const QString& raw, const QString& exe,
+                    const QString& calls, const QString& profile) {
+        Control<QRadioButton>(form, "RadioButtonBinary").setChecked(true);
+        Control<QLineEdit>(form, "EditRawFile").setText(raw);
+        Control<QLineEdit>(form, "EditDSPoutFile").setText(exe);
+        Control<QLineEdit>(form, "EditCallListFile").setText(calls);
+        Control<QLineEdit>(form, "EditProfileFile").setText(profile);
+        Control<QPushButton>(form, "ButtonProcess").click();
+    }
+};
+
+// The rows of a profile summary section, by address: the comma-separated fields, trimmed.
+std::map<QString, QStringList> SummaryRows(const QString& path, const QString& section) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    std::map<QString, QStringList> rows;
+    bool inSection = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).chopped(1);
+        if (line.startsWith("Functions,") || line.startsWith("Tasks,"))
+            inSection = line.startsWith(section + ",");
+        else if (inSection && !line.startsWith("Address")) {
+            QStringList fields = line.split(',');
+            for (QString& field : fields)
+                field = field.trimmed();
+            rows[fields[0]] = fields;
+        }
+    }
+    return rows;
+}
+
+// The plain value of a cell of a results table, whatever the view shows.
+double Value(const QAbstractItemModel& model, int row, int column) {
+    return model.index(row, column).data(TResultsTableModel::SortRole).toDouble();
+}
+
+int Threads() {
+    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// Open descriptors that refer to files in the folder.
+int FilesOpenIn(const QString& folder) {
+    int open = 0;
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::Files | QDir::System))
+        open += fd.symLinkTarget().startsWith(folder);
+    return open;
+}
+
+} // namespace
+
+TEST_F(WindowResultsTest, TablesCarryTheSummaryFiguresOfTheSampleTrace) {
+    auto form = OpenWindow();
+    const QString examples = QStringLiteral(HOOKMETER_SOURCE_DIR "/examples/");
+    Run(*form, examples + "sample_trace.bin", examples + "sample.out", PathOf("calls.csv"),
+        PathOf("profile.csv"));
+    ASSERT_TRUE(WaitForJobEnd(*form));
+
+    const auto functions = SummaryRows(PathOf("profile.csv"), "Functions");
+    const QAbstractItemModel& table = *Control<QTableView>(*form, "TableFunctions").model();
+    ASSERT_GT(functions.size(), 0u);
+    ASSERT_EQ(size_t(table.rowCount()), functions.size());
+    using F = TFunctionTableModel;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        const QString address = QStringLiteral("%1").arg(
+            qulonglong(Value(table, row, F::AddressColumn)), 8, 16, QLatin1Char('0'));
+        ASSERT_TRUE(functions.count(address)) << address.toStdString();
+        const QStringList& summary = functions.at(address);
+        SCOPED_TRACE(summary.join(',').toStdString());
+        EXPECT_EQ(table.index(row, F::NameColumn).data().toString(), summary[9]);
+        EXPECT_EQ(Value(table, row, F::CallsColumn), summary[1].toDouble());
+        EXPECT_EQ(Value(table, row, F::InclMinColumn), summary[2].toDouble());
+        EXPECT_EQ(Value(table, row, F::InclMaxColumn), summary[3].toDouble());
+        EXPECT_NEAR(Value(table, row, F::InclAvgColumn), summary[4].toDouble(), 1.0);
+        EXPECT_EQ(Value(table, row, F::ExclMinColumn), summary[5].toDouble());
+        EXPECT_EQ(Value(table, row, F::ExclMaxColumn), summary[6].toDouble());
+        EXPECT_NEAR(Value(table, row, F::ExclAvgColumn), summary[7].toDouble(), 1.0);
+        EXPECT_NEAR(Value(table, row, F::ShareColumn), 100 * summary[8].toDouble(), 1e-5);
+        // Percentiles lie between the extremes.
+        for (const int column : {F::InclP50Column, F::InclP90Column, F::InclP99Column}) {
+            EXPECT_GE(Value(table, row, column), Value(table, row, F::InclMinColumn));
+            EXPECT_LE(Value(table, row, column), Value(table, row, F::InclMaxColumn));
+        }
+    }
+
+    const auto tasks = SummaryRows(PathOf("profile.csv"), "Tasks");
+    const QAbstractItemModel& taskTable = *Control<QTableView>(*form, "TableTasks").model();
+    using T = TTaskTableModel;
+    int matched = 0;
+    for (int row = 0; row < taskTable.rowCount(); ++row) {
+        const QString handle = QStringLiteral("%1").arg(
+            qulonglong(Value(taskTable, row, T::HandleColumn)), 8, 16, QLatin1Char('0'));
+        if (!tasks.count(handle))
+            continue; // a task that never ran has no summary row
+        ++matched;
+        const QStringList& summary = tasks.at(handle);
+        SCOPED_TRACE(summary.join(',').toStdString());
+        EXPECT_EQ(Value(taskTable, row, T::SwitchInsColumn), summary[1].toDouble());
+        EXPECT_EQ(Value(taskTable, row, T::TotalColumn), summary[4].toDouble());
+        EXPECT_EQ(Value(taskTable, row, T::MinColumn), summary[5].toDouble());
+        EXPECT_EQ(Value(taskTable, row, T::MaxColumn), summary[6].toDouble());
+        EXPECT_NEAR(Value(taskTable, row, T::AvgColumn), summary[7].toDouble(), 1.0);
+        EXPECT_GT(Value(taskTable, row, T::MaxStackDepthColumn), 0);
+    }
+    EXPECT_EQ(size_t(matched), tasks.size());
+}
+
+TEST_F(WindowResultsTest, StopEndsTheJobLeavingTheEarlierReportsAndNoThreadOrOpenFile) {
+    for (const char* report : {"calls.csv", "profile.csv"}) {
+        QFile old(PathOf(report));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("earlier report\n");
+    }
+    // The raw file is a pipe fed record by record until the job has been told to stop.
+    const QString pipe = PathOf("trace.pipe");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    std::atomic<bool> stopPressed{false};
+    std::thread feeder([&] {
+        QFile writer(pipe);
+        if (!writer.open(QIODevice::WriteOnly))
+            return;
+        std::vector<RawRecord> calls;
+        for (uint64_t tsc = 1; tsc < 200000; tsc += 2)
+            calls.insert(calls.end(),
+                         {{0x100 | FunctionEnter, 0, tsc}, {0x100 | FunctionExit, 0, tsc + 1}});
+        const auto* bytes = reinterpret_cast<const char*>(calls.data());
+        for (int chunk = 0; chunk < 1000 && !stopPressed; ++chunk)
+            writer.write(bytes, qint64(calls.size() * sizeof(RawRecord)));
+        writer.write(bytes, qint64(calls.size() * sizeof(RawRecord))); // one block after the stop
+    });
+
+    auto form = OpenWindow();
+    const int threadsBefore = Threads();
+    Run(*form, pipe, {}, PathOf("calls.csv"), PathOf("profile.csv"));
+    auto& stop = Control<QPushButton>(*form, "ButtonStop");
+    EXPECT_TRUE(stop.isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return StatusLines(*form).size() > 2; })); // the job has begun
+    stop.click();
+    stopPressed = true;
+    ASSERT_TRUE(WaitForJobEnd(*form));
+    feeder.join();
+
+    const QStringList lines = StatusLines(*form);
+    EXPECT_TRUE(lines.contains("!!!Processing stopped, the reports are not written!!!"))
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.last(), CompleteLine);
+    EXPECT_FALSE(stop.isEnabled());
+    for (const char* report : {"calls.csv", "profile.csv"}) {
+        QFile kept(PathOf(report));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "earlier report\n") << report;
+    }
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::System).size(), 3)
+        << QDir(Dir.path()).entryList(QDir::Files | QDir::System).join(' ').toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return Threads() == threadsBefore; }, std::chrono::seconds(10)))
+        << Threads() << " threads, " << threadsBefore << " before the job";
+    EXPECT_EQ(FilesOpenIn(Dir.path()), 0);
+}
+
+TEST_F(WindowResultsTest, TheSamePathInBothOutputBoxesIsRefusedBeforeAnythingIsWritten) {
+    auto form = OpenWindow();
+    const QString examples = QStringLiteral(HOOKMETER_SOURCE_DIR "/examples/");
+    Run(*form, examples + "sample_trace.bin", {}, PathOf("report.csv"), PathOf("report.csv"));
+    ASSERT_TRUE(WaitForJobEnd(*form));
+    const QStringList lines = StatusLines(*form);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& line) {
+        return line.startsWith("!!!") && line.contains("same");
+    })) << lines.join('\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(PathOf("report.csv")));
+}
