@@ -41,15 +41,17 @@ bool ParseHexPrefix(const char* text, size_t length, uint32_t& value, size_t& st
         return false;
     }
     uint32_t result = 0;
-    uint32_t lost = 0; // digits shifted out at the top: the number is wider than 32 bits
     size_t i = 2;
-    for (int digit; i < length && (digit = HexDigits.Value[uint8_t(text[i])]) >= 0; ++i) {
-        lost |= result >> 28;
+    for (int digit; i < length && (digit = HexDigits.Value[uint8_t(text[i])]) >= 0; ++i)
         result = result << 4 | uint32_t(digit);
-    }
     stop = i;
-    if (i == 2 || lost != 0)
+    if (i == 2)
         return false;
+    // More than eight digits: the number is wider than 32 bits unless the extra ones are
+    // leading zeros.
+    for (size_t extra = 2; extra + 8 < i; ++extra)
+        if (text[extra] != '0')
+            return false;
     value = result;
     return true;
 }
