@@ -14,7 +14,13 @@ TFirstPassResult ScanRecords(TRawFile& file, TProfileTables& tables, TStatusRepo
 }
 
 void ContinueScan(TRawFile& file, TProfileTables& tables, TStatusReporter& status,
-                  TFirstPassResult& result) {
+                  TFirstPassResult& counts) {
+    TFirstPassResult result = counts; // a local copy keeps the counters in registers
+    struct TWriteBack {
+        TFirstPassResult& To;
+        const TFirstPassResult& From;
+        ~TWriteBack() { To = From; }
+    } writeBack{counts, result};
     uint32_t attempts = result.ReadAttempts;
     for (;;) {
         ++attempts;
