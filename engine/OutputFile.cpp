@@ -68,6 +68,8 @@ std::thread TOutputFile::StartWriter() {
 }
 
 bool TOutputFile::OpenTarget(const std::string& fileName) {
+    if (fileName.empty())
+        return false; // no name, and nothing to put a temporary name beside
     FinalName = fileName;
     TemporaryName.clear();
     std::string target = fileName;

@@ -64,6 +64,7 @@ TEST(OutputFile, AReportReplacesTheEarlierOneOnlyWhenPublished) {
     ::umask(previous);
     EXPECT_TRUE(file.Close());
     EXPECT_EQ(ModeOf(dir.File("new.csv")), 0640u);
+    EXPECT_FALSE(file.Open("")); // as fopen("", "w")
 }
 
 class TNoThreadOutputFile : public TOutputFile {
