@@ -41,7 +41,10 @@ std::string Shortest(double value) {
 std::string Percent(double value) {
     if (std::isinf(value))
         return "+inf%";
-    return (value > 0 ? "+" : "") + Fixed(value, 2) + "%";
+    std::string text = value > 0 ? "+" : "";
+    text += Fixed(value, 2);
+    text += '%';
+    return text;
 }
 
 std::string Change(const TComparedRow& row) {
@@ -55,7 +58,9 @@ std::string Change(const TComparedRow& row) {
 std::string TotalChange(const TComparedRow& row) {
     if (row.TotalChange() == 0)
         return "0";
-    return (row.TotalGrew() ? "+" : "-") + Decimal(row.TotalChange());
+    std::string text = row.TotalGrew() ? "+" : "-";
+    text += Decimal(row.TotalChange());
+    return text;
 }
 
 TTableRow TableRow(const TComparedRow& row) {

@@ -29,9 +29,10 @@ const char* const UsageText =
     "                      summaries count, default 1\n"
     "  --help, --version\n"
     "\n"
-    "Exit status: 0 when the job ran without a \"!!!\" line, 1 when a file could not be opened\n"
-    "or written, 2 for a usage error. --compare: 0, or 1 when a function is over the threshold;\n"
-    "2 when BASE or NEW is not a readable profile summary.\n";
+    "Exit status: 0 when the job ran without a \"!!!\" line, 1 when it reported one (a file could\n"
+    "not be opened, read or written...), 2 for a usage error, 130 or 143 when SIGINT or SIGTERM\n"
+    "stopped it (no report is written then). --compare: 0, or 1 when a function is over the\n"
+    "threshold; 2 when BASE or NEW is not a readable profile summary.\n";
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <new>
+#include <system_error>
 
 namespace hookmeter {
 
@@ -15,13 +16,26 @@ TProfile::~TProfile() {
 }
 
 void TProfile::Start() {
-    if (!Thread.joinable())
+    if (Thread.joinable())
+        return;
+    try {
         Thread = std::thread(&TProfile::Execute, this);
+    } catch (const std::system_error&) {
+        // Nothing has run: no file was opened and the button was never touched.
+        TStatusReporter status(StatusLines);
+        status.AddStatusLine("!!!Can not start a thread to process the profile data!!!");
+        status.AddStatusLine("Profile data processing complete.");
+        JobProgress.Phase = JobPhase::Finished;
+    }
 }
 
 void TProfile::WaitFor() {
     if (Thread.joinable() && Thread.get_id() != std::this_thread::get_id())
         Thread.join();
+}
+
+void TProfile::Stop() {
+    StopRequested.store(true);
 }
 
 void TProfile::Execute() {
@@ -30,12 +44,14 @@ void TProfile::Execute() {
         ProcessButton->SetEnabled(false);
     status.AddStatusLine("Start profile data processing...");
     try {
-        Job->Run(*this, status);
+        if (Job->Run(*this, status, JobProgress, StopRequested) == TProfileJob::Outcome::Stopped)
+            EndedByStop = true;
     } catch (const std::bad_alloc&) {
         status.AddStatusLine("!!!Not enough memory to process the profile data!!!");
     } catch (const std::exception& error) {
         status.FormatStatusLine("!!!Profile data processing failed: %s!!!", error.what());
     }
+    JobProgress.Phase = JobPhase::Finished;
     status.AddStatusLine("Profile data processing complete.");
     if (ProcessButton != nullptr)
         ProcessButton->SetEnabled(true);

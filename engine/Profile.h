@@ -7,6 +7,7 @@
 #include "engine/JobResults.h"
 #include "engine/StatusChannel.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,6 +33,8 @@ public:
     // Asks a running job to stop at its next block of records; safe from any thread. The job
     // then writes no report and leaves earlier reports untouched.
     void Stop();
+    // True once the job's body has ended because Stop asked it to.
+    bool Stopped() const { return EndedByStop.load(); }
     // Readable from any thread while the job runs.
     const TJobProgress& Progress() const { return JobProgress; }
     // What the job found; set once its body has returned (none before, or when CollectResults
@@ -61,6 +64,8 @@ private:
 
     std::unique_ptr<TProfileJob> Job; // the working state; lives as long as the job object
     TJobProgress JobProgress;
+    std::atomic<bool> StopRequested{false};
+    std::atomic<bool> EndedByStop{false};
     std::thread Thread;
 };
 
