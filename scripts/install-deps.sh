@@ -2,7 +2,7 @@
 # Installs the Debian packages a task needs, and only those that are missing.
 #
 #   scripts/install-deps.sh GROUP...
-#   groups: build gui test fuzz bench screenshot man package lintian icon
+#   groups: build gui test desktop fuzz bench screenshot man package lintian icon
 set -euo pipefail
 
 packages=()
@@ -11,6 +11,7 @@ for group in "$@"; do
         build) packages+=(g++ make cmake) ;;
         gui) packages+=(qt6-base-dev) ;;
         test) packages+=(libgtest-dev libgmock-dev binutils diffutils) ;;
+        desktop) packages+=(xvfb xauth openbox wmctrl xdotool) ;; # window tests on a real X display
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         bench) packages+=(time) ;;
         screenshot) packages+=(xvfb xauth) ;;

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 quick=false
 [ "${1:-}" = "--quick" ] && quick=true
 
-bash scripts/install-deps.sh build gui test fuzz man
+bash scripts/install-deps.sh build gui test desktop fuzz man
 
 step() { printf '\n=== %s\n' "$*"; }
 

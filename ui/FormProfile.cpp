@@ -571,6 +571,8 @@ void TFormProfile::SetOuterWidth(int width) {
     resize(width - frameWidth, height());
     if (frameWidth == 0)
         OuterSizeToFit.setWidth(width);
+    StoredOuterSize.setWidth(width);
+    InnerSizeForStored = size();
 }
 
 void TFormProfile::SetOuterHeight(int height) {
@@ -579,6 +581,8 @@ void TFormProfile::SetOuterHeight(int height) {
     resize(width(), height - frameHeight);
     if (frameHeight == 0)
         OuterSizeToFit.setHeight(height);
+    StoredOuterSize.setHeight(height);
+    InnerSizeForStored = size();
 }
 
 void TFormProfile::FitOuterSizeToFrame() {
@@ -591,6 +595,7 @@ void TFormProfile::FitOuterSizeToFrame() {
     OuterSizeToFit = QSize(-1, -1);
     resize(outer.width() >= 0 ? outer.width() - frame.left() - frame.right() : width(),
            outer.height() >= 0 ? outer.height() - frame.top() - frame.bottom() : height());
+    InnerSizeForStored = size();
     CenterOnScreen();
 }
 
@@ -646,11 +651,13 @@ bool TFormProfile::IsMaximised() const {
 }
 
 int TFormProfile::OuterWidth() const {
-    return frameGeometry().width();
+    const bool asStored = size() == InnerSizeForStored && StoredOuterSize.width() >= 0;
+    return asStored ? StoredOuterSize.width() : frameGeometry().width();
 }
 
 int TFormProfile::OuterHeight() const {
-    return frameGeometry().height();
+    const bool asStored = size() == InnerSizeForStored && StoredOuterSize.height() >= 0;
+    return asStored ? StoredOuterSize.height() : frameGeometry().height();
 }
 
 int TFormProfile::RawDataFileType() const {

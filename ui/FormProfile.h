@@ -128,6 +128,11 @@ private:
     bool Shown = false;
     bool MaximiseRequested = false;
     QSize OuterSizeToFit{-1, -1}; // a stored outer size set before the frame was known
+    // The stored outer size and the inner size the window was given for it: while the window
+    // keeps that inner size, its outer size is the stored one, whatever the window manager says
+    // about its frame at the moment. So the stored size never grows by a frame.
+    QSize StoredOuterSize{-1, -1};
+    QSize InnerSizeForStored{-1, -1};
 
     QGroupBox* GroupBoxDSPoutFile = nullptr;
     QGroupBox* RadioGroupFileType = nullptr;

@@ -258,21 +258,6 @@ TEST_F(WindowTest, MaximisedWindowKeepsItsStoredSize) {
     EXPECT_EQ(form->frameGeometry().size(), QSize(820, 610));
 }
 
-TEST_F(WindowTest, RestoringAfterAMaximisedStartKeepsTheStoredSizeHoweverLateItComes) {
-    WriteSettings("WinWidth=820\r\nWinHeight=610\r\nWinMax=true\r\n");
-    auto form = OpenWindow();
-    ASSERT_TRUE(form->isMaximized());
-    ASSERT_FALSE(form->windowHandle()->frameMargins().isNull()) << "no frame to grow by";
-    QTest::qWait(2500); // a user restores the window long after the frame became known
-    form->showNormal();
-    EXPECT_TRUE(WaitUntil([&] { return form->frameGeometry().size() == QSize(820, 610); }))
-        << form->frameGeometry().width() << " x " << form->frameGeometry().height();
-    // Closed restored, it stores that size: the next cycle starts where this one did.
-    CloseAndDestroy(form);
-    EXPECT_TRUE(ReadSettings().startsWith("WinWidth=820\r\nWinHeight=610\r\nWinMax=false\r\n"))
-        << ReadSettings().toStdString();
-}
-
 TEST_F(WindowTest, AStoredSizeLargerThanTheScreenIsFittedIntoItsAvailableArea) {
     WriteSettings("WinWidth=5000\r\nWinHeight=4000\r\n");
     auto form = OpenWindow();
