@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,7 +18,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <atomic>
 #include <csignal>
 #include <map>
@@ -81,6 +84,14 @@ std::map<QString, QStringList> SummaryRows(const QString& path, const QString& s
 double Value(const QAbstractItemModel& model, int row, int column) {
     return model.index(row, column).data(TResultsTableModel::SortRole).toDouble();
 }
+
+// Stands in for the desktop's file opener.
+class TUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> Urls;
+    Q_INVOKABLE void Open(const QUrl& url) { Urls.append(url); }
+};
 
 int Threads() {
     return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
@@ -150,6 +161,16 @@ TEST_F(WindowResultsTest, DISABLED_TablesCarryTheSummaryFiguresOfTheSampleTrace)
         EXPECT_GT(Value(taskTable, row, T::MaxStackDepthColumn), 0);
     }
     EXPECT_EQ(size_t(matched), tasks.size());
+
+    // The Files tab lists the reports; Open hands the chosen one to the desktop.
+    EXPECT_EQ(Control<QTableWidget>(*form, "TableFiles").rowCount(), 2);
+    TUrlCatcher desktop;
+    QDesktopServices::setUrlHandler("file", &desktop, "Open");
+    Control<QPushButton>(*form, "ButtonOpenFile").click();
+    Control<QPushButton>(*form, "ButtonShowFolder").click();
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(desktop.Urls, (QList<QUrl>{QUrl::fromLocalFile(PathOf("calls.csv")),
+                                         QUrl::fromLocalFile(Dir.path())}));
 }
 
 TEST_F(WindowResultsTest, StopEndsTheJobLeavingTheEarlierReportsAndNoThreadOrOpenFile) {
@@ -217,3 +238,5 @@ TEST_F(WindowResultsTest, TheSamePathInBothOutputBoxesIsRefusedBeforeAnythingIsW
     })) << lines.join('\n').toStdString();
     EXPECT_FALSE(QFileInfo::exists(PathOf("report.csv")));
 }
+
+#include "WindowResultsTest.moc"
