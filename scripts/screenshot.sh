@@ -19,6 +19,6 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DHOOKMETER_BUILD_BENCH=OFF >/
 cmake --build "$build" -j2 --target hookmeter_screenshot >/dev/null
 
 mkdir -p "$(dirname "$output")" "$(dirname "$flame")"
-env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1280x1100x24" \
+env -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1400x1100x24" \
     "$build/tests/gui/hookmeter_screenshot" --flame "$flame" "$output" \
     examples/sample_trace.bin binary examples/sample.out

@@ -45,6 +45,7 @@ TResultsTable::TResultsTable(TResultsTableModel* model, const QString& name, QWi
     connect(Table, &QTableView::activated, this, activate);
     connect(Table, &QTableView::doubleClicked, this, activate);
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        Table->sortByColumn(DefaultColumn, DefaultOrder);
         Table->resizeColumnsToContents();
         Details->clear();
     });
@@ -59,6 +60,12 @@ TResultsTable::TResultsTable(TResultsTableModel* model, const QString& name, QWi
     column->addWidget(Filter);
     column->addWidget(Table, 1);
     column->addWidget(Details);
+}
+
+void TResultsTable::SetDefaultOrder(int column, Qt::SortOrder order) {
+    DefaultColumn = column;
+    DefaultOrder = order;
+    Table->sortByColumn(column, order);
 }
 
 void TResultsTable::ShowDetails(const QString& text) {

@@ -21,6 +21,8 @@ public:
     TResultsTable(TResultsTableModel* model, const QString& name, QWidget* parent = nullptr);
 
     QTableView* View() const { return Table; }
+    // The order rows take whenever new results arrive, until the user clicks a header.
+    void SetDefaultOrder(int column, Qt::SortOrder order);
     void ShowDetails(const QString& text);
 
 signals:
@@ -32,6 +34,8 @@ private:
     QSortFilterProxyModel* Proxy = nullptr;
     QTableView* Table = nullptr;
     QLabel* Details = nullptr;
+    int DefaultColumn = -1;
+    Qt::SortOrder DefaultOrder = Qt::AscendingOrder;
 };
 
 } // namespace hookmeter

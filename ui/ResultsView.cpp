@@ -24,6 +24,9 @@ TResultsView::TResultsView(QWidget* parent) : QTabWidget(parent) {
     Tasks = new TResultsTable(TaskModel, QStringLiteral("Tasks"), this);
     FlameGraph = new TFlameGraphView(this);
     Files = new TFilesPanel(this);
+    // The functions and tasks that take the most time come first.
+    Functions->SetDefaultOrder(TFunctionTableModel::ShareColumn, Qt::DescendingOrder);
+    Tasks->SetDefaultOrder(TTaskTableModel::ShareColumn, Qt::DescendingOrder);
     addTab(Functions, tr("Functions"));
     addTab(Tasks, tr("Tasks"));
     addTab(FlameGraph, tr("Flame graph"));

@@ -83,7 +83,7 @@ int main(int argc, char* argv[]) {
     const QString stem = reports + QLatin1Char('/') + QFileInfo(raw).completeBaseName();
 
     hookmeter::TFormProfile form(settings.path());
-    form.resize(1180, 1000);
+    form.resize(1270, 1000);
     form.show();
     Control<QRadioButton>(form, args[2] == "binary" ? "RadioButtonBinary" : "RadioButtonText")
         .setChecked(true);

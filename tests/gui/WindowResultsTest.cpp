@@ -21,6 +21,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <map>
@@ -70,7 +71,7 @@ std::map<QString, QStringList> SummaryRows(const QString& path, const QString& s
         const QString line = QString::fromUtf8(file.readLine()).chopped(1);
         if (line.startsWith("Functions,") || line.startsWith("Tasks,"))
             inSection = line.startsWith(section + ",");
-        else if (inSection && !line.startsWith("Address")) {
+        else if (inSection && !line.isEmpty() && !line.startsWith("Address")) {
             QStringList fields = line.split(',');
             for (QString& field : fields)
                 field = field.trimmed();
@@ -116,8 +117,11 @@ TEST_F(WindowResultsTest, DISABLED_TablesCarryTheSummaryFiguresOfTheSampleTrace)
 
     const auto functions = SummaryRows(PathOf("profile.csv"), "Functions");
     const QAbstractItemModel& table = *Control<QTableView>(*form, "TableFunctions").model();
-    ASSERT_GT(functions.size(), 0u);
-    ASSERT_EQ(size_t(table.rowCount()), functions.size());
+    // The table holds the functions that completed a call; the summary lists the others too.
+    const auto called = std::count_if(functions.begin(), functions.end(),
+                                      [](const auto& row) { return row.second[1] != "0"; });
+    ASSERT_GT(called, 0);
+    ASSERT_EQ(table.rowCount(), called);
     using F = TFunctionTableModel;
     for (int row = 0; row < table.rowCount(); ++row) {
         const QString address = QStringLiteral("%1").arg(
