@@ -5,6 +5,7 @@
 #include "ui/FormProfile.h"
 #include "ui/FunctionTableModel.h"
 #include "ui/ResultsTableModel.h"
+#include "ui/SettingsFile.h"
 #include "ui/TaskTableModel.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +16,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
@@ -58,6 +61,54 @@ protected:
         Control<QLineEdit>(form, "EditProfileFile").setText(profile);
         Control<QPushButton>(form, "ButtonProcess").click();
     }
+
+    void WriteEarlierReports() const {
+        for (const char* report : {"calls.csv", "profile.csv"}) {
+            QFile old(PathOf(report));
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("earlier report\n");
+        }
+    }
+
+    void ExpectEarlierReports() const {
+        for (const char* report : {"calls.csv", "profile.csv"}) {
+            QFile kept(PathOf(report));
+            ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+            EXPECT_EQ(kept.readAll(), "earlier report\n") << report;
+        }
+    }
+};
+
+// Feeds a pipe with binary records of calls until it is destroyed, then one block more, so a job
+// reading the pipe is still running when it is stopped. A job that stops closes the pipe: the
+// feeder's next write then fails instead of ending the program.
+class TPipeFeeder {
+public:
+    explicit TPipeFeeder(const QString& pipe) {
+        std::signal(SIGPIPE, SIG_IGN);
+        Thread = std::thread([this, pipe] {
+            QFile writer(pipe);
+            if (!writer.open(QIODevice::WriteOnly))
+                return;
+            std::vector<RawRecord> calls;
+            for (uint64_t tsc = 1; tsc < 200000; tsc += 2)
+                calls.insert(calls.end(),
+                             {{0x100 | FunctionEnter, 0, tsc}, {0x100 | FunctionExit, 0, tsc + 1}});
+            const auto* bytes = reinterpret_cast<const char*>(calls.data());
+            const auto size = qint64(calls.size() * sizeof(RawRecord));
+            for (int chunk = 0; chunk < 1000 && !Done; ++chunk)
+                writer.write(bytes, size);
+            writer.write(bytes, size);
+        });
+    }
+    ~TPipeFeeder() {
+        Done = true;
+        Thread.join();
+    }
+
+private:
+    std::atomic<bool> Done{false};
+    std::thread Thread;
 };
 
 // The rows of a profile summary section, by address: the comma-separated fields, trimmed.
@@ -178,57 +229,64 @@ TEST_F(WindowResultsTest, DISABLED_TablesCarryTheSummaryFiguresOfTheSampleTrace)
 }
 
 TEST_F(WindowResultsTest, StopEndsTheJobLeavingTheEarlierReportsAndNoThreadOrOpenFile) {
-    for (const char* report : {"calls.csv", "profile.csv"}) {
-        QFile old(PathOf(report));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("earlier report\n");
-    }
-    // The raw file is a pipe fed until the job has been told to stop; the job then closes it,
-    // and the feeder's next write fails instead of ending the program.
-    std::signal(SIGPIPE, SIG_IGN);
+    WriteEarlierReports();
     const QString pipe = PathOf("trace.pipe");
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     auto form = OpenWindow();
     const int threadsBefore = Threads();
-    std::atomic<bool> stopPressed{false};
-    std::thread feeder([&] {
-        QFile writer(pipe);
-        if (!writer.open(QIODevice::WriteOnly))
-            return;
-        std::vector<RawRecord> calls;
-        for (uint64_t tsc = 1; tsc < 200000; tsc += 2)
-            calls.insert(calls.end(),
-                         {{0x100 | FunctionEnter, 0, tsc}, {0x100 | FunctionExit, 0, tsc + 1}});
-        const auto* bytes = reinterpret_cast<const char*>(calls.data());
-        for (int chunk = 0; chunk < 1000 && !stopPressed; ++chunk)
-            writer.write(bytes, qint64(calls.size() * sizeof(RawRecord)));
-        writer.write(bytes, qint64(calls.size() * sizeof(RawRecord))); // one block after the stop
-    });
+    auto feeder = std::make_unique<TPipeFeeder>(pipe);
 
     Run(*form, pipe, {}, PathOf("calls.csv"), PathOf("profile.csv"));
     auto& stop = Control<QPushButton>(*form, "ButtonStop");
     EXPECT_TRUE(stop.isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return StatusLines(*form).size() > 2; })); // the job has begun
     stop.click();
-    stopPressed = true;
+    feeder.reset();
     ASSERT_TRUE(WaitForJobEnd(*form));
-    feeder.join();
 
     const QStringList lines = StatusLines(*form);
     EXPECT_TRUE(lines.contains("!!!Processing stopped, the reports are not written!!!"))
         << lines.join('\n').toStdString();
     EXPECT_EQ(lines.last(), CompleteLine);
     EXPECT_FALSE(stop.isEnabled());
-    for (const char* report : {"calls.csv", "profile.csv"}) {
-        QFile kept(PathOf(report));
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), "earlier report\n") << report;
-    }
+    ExpectEarlierReports();
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::System).size(), 3)
         << QDir(Dir.path()).entryList(QDir::Files | QDir::System).join(' ').toStdString();
     EXPECT_TRUE(WaitUntil([&] { return Threads() == threadsBefore; }, std::chrono::seconds(10)))
         << Threads() << " threads, " << threadsBefore << " before the job";
     EXPECT_EQ(FilesOpenIn(Dir.path()), 0);
+}
+
+TEST_F(WindowResultsTest, ClosingDuringAJobWritesTheSettingsFirstThenStopsItWhenAsked) {
+    WriteEarlierReports();
+    const QString pipe = PathOf("trace.pipe");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    auto form = OpenWindow();
+    auto feeder = std::make_unique<TPipeFeeder>(pipe);
+    Run(*form, pipe, {}, PathOf("calls.csv"), PathOf("profile.csv"));
+    ASSERT_TRUE(WaitUntil([&] { return StatusLines(*form).size() > 2; }));
+
+    bool asked = false, settingsFirst = false;
+    QTimer answer; // answers the question "stop or let it finish" with "stop"
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QMessageBox* box = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == "MessageBoxStopOnClose")
+                box = qobject_cast<QMessageBox*>(window);
+        if (!box || !box->isVisible())
+            return;
+        asked = true;
+        settingsFirst = QFileInfo::exists(SettingsFilePath(Dir.path()));
+        Control<QPushButton>(*box, "ButtonStopOnClose").click();
+    });
+    answer.start(5);
+    form->close();
+    feeder.reset();
+    form.reset(); // waits for the job, which stops at its next block
+
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(settingsFirst);
+    ExpectEarlierReports();
 }
 
 TEST_F(WindowResultsTest, TheSamePathInBothOutputBoxesIsRefusedBeforeAnythingIsWritten) {
