@@ -45,8 +45,6 @@ public:
     // Writes "profile.ini", then waits for a running job.
     ~TFormProfile() override;
 
-    bool JobRunning() const { return Running; }
-
     // TSettingsControls
     void SetOuterWidth(int width) override;
     void SetOuterHeight(int height) override;

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -239,7 +240,10 @@ TEST_F(WindowResultsTest, StopEndsTheJobLeavingTheEarlierReportsAndNoThreadOrOpe
     Run(*form, pipe, {}, PathOf("calls.csv"), PathOf("profile.csv"));
     auto& stop = Control<QPushButton>(*form, "ButtonStop");
     EXPECT_TRUE(stop.isEnabled());
-    ASSERT_TRUE(WaitUntil([&] { return StatusLines(*form).size() > 2; })); // the job has begun
+    // The progress bar follows the job: it reads the pipe in its first pass.
+    const auto& progress = Control<QProgressBar>(*form, "ProgressBarJob");
+    ASSERT_TRUE(WaitUntil([&] { return progress.format().startsWith("Reading the raw file"); }))
+        << progress.format().toStdString();
     stop.click();
     feeder.reset();
     ASSERT_TRUE(WaitForJobEnd(*form));
@@ -249,6 +253,7 @@ TEST_F(WindowResultsTest, StopEndsTheJobLeavingTheEarlierReportsAndNoThreadOrOpe
         << lines.join('\n').toStdString();
     EXPECT_EQ(lines.last(), CompleteLine);
     EXPECT_FALSE(stop.isEnabled());
+    EXPECT_EQ(progress.format(), "Stopped");
     ExpectEarlierReports();
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::System).size(), 3)
         << QDir(Dir.path()).entryList(QDir::Files | QDir::System).join(' ').toStdString();
