@@ -57,6 +57,8 @@ void TProfileJob::Run(const TProfile& parameters, TStatusReporter& status) {
                 Tables.FunctionEntries(), Tables.TaskEntries(), Names);
     status.FormatStatusLine("Get %u function names, %u task names from .out file.",
                             Names.FunctionNamesFound, Names.TaskNamesFound);
+    if (!Names.Problem.empty())
+        status.AddStatusLine(Names.Problem); // why names are missing; the job goes on
 
     if (!OpenReport(CallListFile, parameters.CallListFileName, parameters)) {
         status.AddStatusLine("!!!Can not open file to list all function/task calls!!!");
