@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the release build (unit, end-to-end and window tests), the address
 # and undefined-behaviour sanitizer build, the thread sanitizer build of the threaded tests, and
-# a short fuzzing run of the symbol reader.
+# a short fuzzing run of each libFuzzer target (symbol reader, raw record reader, whole job).
+# The release build's tests include the load test (ctest label "soak").
 #
 #   scripts/run-tests.sh [--quick]     --quick: the release build's tests only
 set -euo pipefail
@@ -30,5 +31,5 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan -j2 -L 'threads|engine|e2e'
 
-step "fuzzing the symbol reader"
-bash fuzz/run.sh 60
+step "fuzzing: 45 seconds for each target"
+bash fuzz/run.sh 45
