@@ -2,7 +2,8 @@
 // a raw file and optionally an executable:
 //
 //   byte 0    bit 0: binary form; bit 1: an executable follows; bit 2: all symbols, not only the
-//             global ones; bit 3: the optional outputs too; bit 4: keep the results in memory
+//             global ones; bit 3: the optional outputs too; bit 4: keep the results in memory;
+//             bit 5: real times in the timeline (a clock of 1 GHz)
 //   byte 1    call-stack size - 1
 //   then      the raw file, up to the first ExecutableMarker when bit 1 is set; the executable
 //             after it
