@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the release build (unit, end-to-end, window and install tests), the
-# Debian package installed and run (as root only: it installs and removes the package), the
-# address and undefined-behaviour sanitizer build, the thread sanitizer build of the threaded
-# tests, and a short fuzzing run of the symbol reader.
+# Builds and runs every test: the release build (unit, end-to-end, window, install and load
+# tests, the last with ctest label "soak"), the Debian package installed and run (as root only: it
+# installs and removes the package), the address and undefined-behaviour sanitizer build, the
+# thread sanitizer build of the threaded tests, and a short fuzzing run of each libFuzzer target
+# (symbol reader, raw record reader, whole job).
 #
 #   scripts/run-tests.sh [--quick]     --quick: the release build's tests only
 set -euo pipefail
@@ -88,5 +89,5 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan -j2 -L 'threads|engine|e2e'
 
-step "fuzzing the symbol reader"
-bash fuzz/run.sh 60
+step "fuzzing: 45 seconds for each target"
+bash fuzz/run.sh 45
