@@ -525,7 +525,7 @@ void TFormProfile::JobEnded() {
         return;
     Running = false;
     ButtonStop->setEnabled(false);
-    ProgressJob->Finish(StopRequested ? QStringLiteral("Stopped") : QStringLiteral("Done"));
+    ProgressJob->Finish(StopRequested ? QStringLiteral("Stopped") : QStringLiteral("Ended"));
     if (std::shared_ptr<const TJobResults> results = Job->Results()) {
         ResultsView->SetResults(std::move(results));
         ResultsView->show();
