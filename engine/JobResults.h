@@ -37,7 +37,8 @@ struct TTaskResult {
     uint32_t Handle = 0;
     std::string Name;
     uint32_t SwitchIns = 0;
-    TDistribution Slices; // run slices
+    TDistribution Slices;       // run slices; Mean is TotalCycles / SwitchIns, as in the summary
+    uint32_t SlicesCounted = 0; // run slices in the distribution
     uint64_t TotalCycles = 0;
     double Share = 0; // percent of the cycles of all tasks
     int32_t MaxStackDepth = 0;

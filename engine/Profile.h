@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -61,6 +62,8 @@ private:
 
     std::unique_ptr<TProfileJob> Job; // the working state; lives as long as the job object
     TJobProgress JobProgress;
+    mutable std::mutex ResultsLock;
+    std::shared_ptr<const TJobResults> FinishedResults; // guarded by ResultsLock
     std::thread Thread;
 };
 

@@ -2,6 +2,7 @@
 
 #include "engine/CallList.h"
 #include "engine/FirstPass.h"
+#include "engine/JobOutputs.h"
 #include "engine/Profile.h"
 #include "engine/Replay.h"
 #include "engine/Summary.h"
@@ -64,17 +65,26 @@ void TProfileJob::Run(const TProfile& parameters, TStatusReporter& status) {
     }
     TCallListWriter callList(CallListFile, Tables);
     callList.WriteHeader();
-    TReplay replay(Tables, callStackSize, callList, status, startTask, FirstTSC);
+    TJobOutputs outputs(parameters, Tables, callStackSize,
+                        [&](TOutputFile& file, const std::string& fileName) {
+                            return OpenReport(file, fileName, parameters);
+                        });
+    TReplay replay(Tables, callStackSize, outputs.Start(callList, status, startTask, FirstTSC),
+                   status, startTask, FirstTSC);
     uint32_t processed = ReplayRecords(replay, status);
     for (TaskEntry& task : Tables.TaskEntries())
         replay.FlushCallStack(task, replay.LastTSC);
     LastTSC = replay.LastTSC;
     status.FormatStatusLine("Process %u of %u records.", processed, ValidRecords);
     RawFile.Close();
-    if (!CallListFile.Close())
+    bool callListWritten = CallListFile.Close();
+    if (!callListWritten)
         status.AddStatusLine("!!!Can not write file to list all function/task calls, the call "
                              "list is incomplete!!!");
     ReportEndOfRun(replay, status);
+    Results = outputs.Finish(status, FirstTSC, LastTSC);
+    if (Results && callListWritten)
+        Results->Files.insert(Results->Files.begin(), {"Call list", parameters.CallListFileName});
 
     TSummaryTotals totals = PrepareSummary(Tables.FunctionEntries(), Tables.TaskEntries());
     if (!OpenReport(ProfileFile, parameters.ProfileFileName, parameters)) {
@@ -86,6 +96,8 @@ void TProfileJob::Run(const TProfile& parameters, TStatusReporter& status) {
     if (!ProfileFile.Close())
         status.AddStatusLine("!!!Can not write file to output final profile result, the profile "
                              "summary is incomplete!!!");
+    else if (Results)
+        Results->Files.push_back({"Profile summary", parameters.ProfileFileName});
 }
 
 TaskEntry& TProfileJob::ChooseStartTask() {

@@ -2,6 +2,7 @@
 // naming, replay with the call list, end-of-run report and profile summary.
 #pragma once
 
+#include "engine/JobResults.h"
 #include "engine/OutputFile.h"
 #include "engine/RawFile.h"
 #include "engine/StatusReporter.h"
@@ -9,6 +10,7 @@
 #include "symbols/Naming.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace hookmeter {
@@ -23,6 +25,9 @@ public:
     // Runs the whole pipeline with the job's parameters; every file it opens is closed again
     // when it returns, also by an exception.
     void Run(const TProfile& parameters, TStatusReporter& status);
+
+    // What the job found, when its parameters asked for more than the two reports.
+    std::shared_ptr<TJobResults> Results;
 
 private:
     TaskEntry& ChooseStartTask();

@@ -1,0 +1,72 @@
+#include "engine/CallTree.h"
+
+namespace hookmeter {
+namespace {
+
+constexpr uint32_t SlotCount = TCallTreeBuilder::MaxNodes * 2;
+
+} // namespace
+
+TCallTreeBuilder::TCallTreeBuilder(TProfileTables& tables, uint32_t callStackSize)
+    : Tables(tables), TaskCount(tables.TaskCount), CallStackSize(callStackSize),
+      Slots(new uint32_t[SlotCount]()), SlotMask(SlotCount - 1), Frames(tables.TaskCount) {
+    TreeNodes.reserve(1024);
+    TreeNodes.push_back(TCallTreeNode{}); // the root
+}
+
+uint32_t TCallTreeBuilder::Child(uint32_t parent, uint32_t name) {
+    uint32_t slot = Hash(parent, name);
+    for (;; slot = (slot + 1) & SlotMask) {
+        uint32_t node = Slots[slot];
+        if (node == 0)
+            break;
+        if (TreeNodes[node].Parent == parent && TreeNodes[node].Name == name)
+            return node;
+    }
+    if (TreeNodes.size() >= MaxNodes) {
+        WasFolded = true;
+        return parent;
+    }
+    uint32_t node = uint32_t(TreeNodes.size());
+    TCallTreeNode& added = TreeNodes.emplace_back();
+    added.Parent = parent;
+    added.Name = name;
+    added.NextSibling = TreeNodes[parent].FirstChild;
+    TreeNodes[parent].FirstChild = node;
+    Slots[slot] = node;
+    return node;
+}
+
+void TCallTreeBuilder::FunctionEntered(const TaskEntry& task, std::span<const CallFrame> stack) {
+    uint32_t taskIndex = TaskIndex(task);
+    std::unique_ptr<uint32_t[]>& frames = Frames[taskIndex];
+    if (!frames)
+        frames.reset(new uint32_t[CallStackSize]);
+    size_t depth = stack.size();
+    uint32_t parent = depth >= 2 ? frames[depth - 2] : Child(0, taskIndex);
+    const FunctionEntry* function = Tables.FindFunction(stack.back().Address);
+    // A function without an entry (its table was full) is left out of the path.
+    frames[depth - 1] = function != nullptr ? Child(parent, NameOfFunction(*function)) : parent;
+}
+
+void TCallTreeBuilder::CallCompleted(const TaskEntry& task, const FunctionEntry&,
+                                     std::span<const CallFrame> stack, uint64_t,
+                                     uint64_t exclusive) {
+    TreeNodes[NodeOf(task, stack.size())].SelfCycles += exclusive;
+}
+
+TCallTree TCallTreeBuilder::Take(std::vector<std::string> names) {
+    // A child always comes after its parent, so one backward sweep adds up every subtree.
+    for (TCallTreeNode& node : TreeNodes)
+        node.TotalCycles = node.SelfCycles;
+    for (size_t i = TreeNodes.size() - 1; i >= 1; --i)
+        TreeNodes[TreeNodes[i].Parent].TotalCycles += TreeNodes[i].TotalCycles;
+    TCallTree tree;
+    tree.Nodes = std::move(TreeNodes);
+    tree.Names = std::move(names);
+    tree.Folded = WasFolded;
+    TreeNodes.clear();
+    return tree;
+}
+
+} // namespace hookmeter

@@ -1,0 +1,62 @@
+// The calling context tree: one node per distinct call path (task, outer call, ..., call),
+// holding the exclusive cycles of the completed calls that had exactly that path. It keeps at
+// most MaxNodes nodes; a call whose path would need more is counted in its caller's node.
+#pragma once
+
+#include "engine/JobResults.h"
+#include "engine/ReplayObserver.h"
+#include "engine/Tables.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace hookmeter {
+
+class TCallTreeBuilder final : public TReplayObserver {
+public:
+    static constexpr uint32_t MaxNodes = 1u << 18;
+
+    // Node names: a task's index in the task table, or the task count plus a function's index.
+    TCallTreeBuilder(TProfileTables& tables, uint32_t callStackSize);
+
+    void FunctionEntered(const TaskEntry& task, std::span<const CallFrame> stack) override;
+    void CallCompleted(const TaskEntry& task, const FunctionEntry& function,
+                       std::span<const CallFrame> stack, uint64_t inclusive,
+                       uint64_t exclusive) override;
+
+    // The node of the call `depth` frames deep (1: outermost) on the task's stack.
+    uint32_t NodeOf(const TaskEntry& task, size_t depth) const {
+        return Frames[TaskIndex(task)][depth - 1];
+    }
+    uint32_t NameOfFunction(const FunctionEntry& function) const {
+        return TaskCount + uint32_t(&function - Tables.FunctionEntries().data());
+    }
+    const std::vector<TCallTreeNode>& Nodes() const { return TreeNodes; }
+    // Some call had to be counted in its caller's node because the tree was full.
+    bool Folded() const { return WasFolded; }
+    // Hands the tree over with TotalCycles filled in; `names` are indexed like node names.
+    TCallTree Take(std::vector<std::string> names);
+
+private:
+    uint32_t TaskIndex(const TaskEntry& task) const {
+        return uint32_t(&task - Tables.TaskEntries().data());
+    }
+    // The child of `parent` with `name`, made when missing; `parent` itself when the tree is
+    // full.
+    uint32_t Child(uint32_t parent, uint32_t name);
+    uint32_t Hash(uint32_t parent, uint32_t name) const {
+        return uint32_t((uint64_t(parent) << 32 | name) * 0x9E3779B97F4A7C15ull >> 40) & SlotMask;
+    }
+
+    TProfileTables& Tables;
+    uint32_t TaskCount;
+    uint32_t CallStackSize;
+    std::vector<TCallTreeNode> TreeNodes;
+    std::unique_ptr<uint32_t[]> Slots; // node indices by (parent, name); 0 is empty
+    uint32_t SlotMask;
+    std::vector<std::unique_ptr<uint32_t[]>> Frames; // per task: the node of each live frame
+    bool WasFolded = false;
+};
+
+} // namespace hookmeter
