@@ -3,24 +3,32 @@
 namespace hookmeter {
 namespace {
 
-constexpr uint32_t SlotCount = TCallTreeBuilder::MaxNodes * 2;
+constexpr uint32_t SlotBits = TCallTreeBuilder::NodeBits + 1; // at most half full
+constexpr uint32_t SlotMask = (1u << SlotBits) - 1;
+constexpr uint32_t NodeMask = TCallTreeBuilder::MaxNodes - 1;
+constexpr uint32_t TagBits = 32 - TCallTreeBuilder::NodeBits;
 
 } // namespace
 
 TCallTreeBuilder::TCallTreeBuilder(TProfileTables& tables, uint32_t callStackSize)
     : Tables(tables), TaskCount(tables.TaskCount), CallStackSize(callStackSize),
-      Slots(new uint32_t[SlotCount]()), SlotMask(SlotCount - 1), Frames(tables.TaskCount) {
+      Slots(new uint32_t[size_t{1} << SlotBits]()), TaskNodes(tables.TaskCount, 0),
+      Frames(tables.TaskCount) {
     TreeNodes.reserve(1024);
     TreeNodes.push_back(TCallTreeNode{}); // the root
 }
 
 uint32_t TCallTreeBuilder::Child(uint32_t parent, uint32_t name) {
-    uint32_t slot = Hash(parent, name);
+    uint64_t hash = Hash(parent, name);
+    uint32_t slot = uint32_t(hash >> (64 - SlotBits));
+    uint32_t tag = uint32_t(hash >> (64 - SlotBits - TagBits)) << NodeBits;
     for (;; slot = (slot + 1) & SlotMask) {
-        uint32_t node = Slots[slot];
-        if (node == 0)
+        uint32_t entry = Slots[slot];
+        if (entry == 0)
             break;
-        if (TreeNodes[node].Parent == parent && TreeNodes[node].Name == name)
+        uint32_t node = entry & NodeMask;
+        if ((entry & ~NodeMask) == tag && TreeNodes[node].Parent == parent &&
+            TreeNodes[node].Name == name)
             return node;
     }
     if (TreeNodes.size() >= MaxNodes) {
@@ -33,7 +41,7 @@ uint32_t TCallTreeBuilder::Child(uint32_t parent, uint32_t name) {
     added.Name = name;
     added.NextSibling = TreeNodes[parent].FirstChild;
     TreeNodes[parent].FirstChild = node;
-    Slots[slot] = node;
+    Slots[slot] = tag | node;
     return node;
 }
 
@@ -43,7 +51,14 @@ void TCallTreeBuilder::FunctionEntered(const TaskEntry& task, std::span<const Ca
     if (!frames)
         frames.reset(new uint32_t[CallStackSize]);
     size_t depth = stack.size();
-    uint32_t parent = depth >= 2 ? frames[depth - 2] : Child(0, taskIndex);
+    uint32_t parent;
+    if (depth >= 2) {
+        parent = frames[depth - 2];
+    } else {
+        if (TaskNodes[taskIndex] == 0)
+            TaskNodes[taskIndex] = Child(0, taskIndex);
+        parent = TaskNodes[taskIndex];
+    }
     const FunctionEntry* function = Tables.FindFunction(stack.back().Address);
     // A function without an entry (its table was full) is left out of the path.
     frames[depth - 1] = function != nullptr ? Child(parent, NameOfFunction(*function)) : parent;

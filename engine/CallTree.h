@@ -15,7 +15,8 @@ namespace hookmeter {
 
 class TCallTreeBuilder final : public TReplayObserver {
 public:
-    static constexpr uint32_t MaxNodes = 1u << 18;
+    static constexpr uint32_t NodeBits = 17;
+    static constexpr uint32_t MaxNodes = 1u << NodeBits;
 
     // Node names: a task's index in the task table, or the task count plus a function's index.
     TCallTreeBuilder(TProfileTables& tables, uint32_t callStackSize);
@@ -45,16 +46,18 @@ private:
     // The child of `parent` with `name`, made when missing; `parent` itself when the tree is
     // full.
     uint32_t Child(uint32_t parent, uint32_t name);
-    uint32_t Hash(uint32_t parent, uint32_t name) const {
-        return uint32_t((uint64_t(parent) << 32 | name) * 0x9E3779B97F4A7C15ull >> 40) & SlotMask;
+    static uint64_t Hash(uint32_t parent, uint32_t name) {
+        return (uint64_t(parent) << 32 | name) * 0x9E3779B97F4A7C15ull;
     }
 
     TProfileTables& Tables;
     uint32_t TaskCount;
     uint32_t CallStackSize;
     std::vector<TCallTreeNode> TreeNodes;
-    std::unique_ptr<uint32_t[]> Slots; // node indices by (parent, name); 0 is empty
-    uint32_t SlotMask;
+    // The nodes by (parent, name): node index in the low NodeBits, a tag from the hash above
+    // them, so that a lookup rarely touches a node that does not match; 0 is empty.
+    std::unique_ptr<uint32_t[]> Slots;
+    std::vector<uint32_t> TaskNodes;                 // by task index; 0 until made
     std::vector<std::unique_ptr<uint32_t[]>> Frames; // per task: the node of each live frame
     bool WasFolded = false;
 };

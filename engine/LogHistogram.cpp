@@ -34,6 +34,17 @@ void TLogHistogram::Add(uint64_t value) {
     ++Values;
     Smallest = std::min(Smallest, value);
     Largest = std::max(Largest, value);
+    if (Dense) {
+        uint32_t bucket = BucketOf(value);
+        if (bucket < DenseFirst) {
+            Entries.insert(Entries.begin(), DenseFirst - bucket, 0);
+            DenseFirst = bucket;
+        } else if (bucket - DenseFirst >= Entries.size()) {
+            Entries.resize(bucket - DenseFirst + 1, 0);
+        }
+        ++Entries[bucket - DenseFirst];
+        return;
+    }
     uint32_t key = BucketOf(value) << CountBits;
     auto after = std::upper_bound(Entries.begin(), Entries.end(), key | CountMask);
     if (after != Entries.begin()) {
@@ -44,6 +55,20 @@ void TLogHistogram::Add(uint64_t value) {
         }
     }
     Entries.insert(after, key | 1);
+    // Dense once that takes at most twice the memory, or once very many buckets were hit.
+    size_t range = ((Entries.back() - Entries.front()) >> CountBits) + 1;
+    if ((Entries.size() >= 32 && range <= 2 * Entries.size()) || Entries.size() >= DenseFrom)
+        MakeDense();
+}
+
+void TLogHistogram::MakeDense() {
+    uint32_t first = Entries.front() >> CountBits;
+    std::vector<uint32_t> counts((Entries.back() >> CountBits) - first + 1, 0);
+    for (uint32_t entry : Entries)
+        counts[(entry >> CountBits) - first] += entry & CountMask;
+    Entries = std::move(counts);
+    DenseFirst = first;
+    Dense = true;
 }
 
 uint64_t TLogHistogram::Percentile(uint32_t percent) const {
@@ -53,6 +78,14 @@ uint64_t TLogHistogram::Percentile(uint32_t percent) const {
     if (rank == 0)
         rank = 1;
     uint64_t seen = 0;
+    if (Dense) {
+        for (size_t i = 0; i < Entries.size(); ++i) {
+            seen += Entries[i];
+            if (seen >= rank)
+                return std::clamp(MiddleOf(DenseFirst + uint32_t(i)), Smallest, Largest);
+        }
+        return Largest;
+    }
     for (uint32_t entry : Entries) {
         seen += entry & CountMask;
         if (seen >= rank)
@@ -63,6 +96,7 @@ uint64_t TLogHistogram::Percentile(uint32_t percent) const {
 
 void TLogHistogram::Clear() {
     std::vector<uint32_t>().swap(Entries);
+    Dense = false;
 }
 
 } // namespace hookmeter

@@ -1,10 +1,12 @@
 // A log-linear histogram of cycle counts for percentiles. Values below 128 have a bucket each;
 // above, every power of two is split into 64 equal buckets, so a bucket is never wider than
 // 1/64 of its lower bound and its middle is within 1/128 (under 1%) of any value in it, and
-// within 1 cycle for values below 256. Only buckets that were hit take memory (4 bytes each),
-// at most 3,776 of them whatever the number of values.
+// within 1 cycle for values below 256. Only buckets that were hit take memory (4 bytes each);
+// once many are, the histogram turns into an array over the range of buckets hit, for speed.
+// Either way it never holds more than 3,776 counts, whatever the number of values.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,8 +29,15 @@ private:
     static constexpr uint32_t CountBits = 20;
     static constexpr uint32_t CountMask = (1u << CountBits) - 1;
 
-    std::vector<uint32_t> Entries; // bucket << CountBits | count, in bucket order; a full count
-                                   // continues in a further entry for the same bucket
+    static constexpr size_t DenseFrom = 512; // entries that make the histogram dense anyway
+
+    void MakeDense();
+
+    // Sparse: bucket << CountBits | count, in bucket order; a full count continues in a further
+    // entry for the same bucket. Dense: the count of each bucket from DenseFirst on.
+    std::vector<uint32_t> Entries;
+    bool Dense = false;
+    uint32_t DenseFirst = 0;
     uint64_t Values = 0;
     uint64_t Smallest = ~uint64_t{0};
     uint64_t Largest = 0;

@@ -164,7 +164,9 @@ void TTimelineWriter::Finish(uint64_t lastTSC) {
     out = FormatUnsigned(out, FirstTSC, 0);
     if (NanosecondsPerCycle > 0) {
         out = Append(out, "\",\"timeUnit\":\"microseconds at clockHz\",\"clockHz\":\"");
-        out = std::to_chars(out, text + sizeof text, 1e9 / NanosecondsPerCycle).ptr;
+        out = std::to_chars(out, text + sizeof text, 1e9 / NanosecondsPerCycle,
+                            std::chars_format::fixed)
+                  .ptr;
     } else {
         out = Append(out, "\",\"timeUnit\":\"cycles: one cycle is shown as one nanosecond");
     }
