@@ -14,7 +14,7 @@ TCallTreeBuilder::TCallTreeBuilder(TProfileTables& tables, uint32_t callStackSiz
     : Tables(tables), TaskCount(tables.TaskCount), CallStackSize(callStackSize),
       Slots(new uint32_t[size_t{1} << SlotBits]()), TaskNodes(tables.TaskCount, 0),
       Frames(tables.TaskCount) {
-    TreeNodes.reserve(1024);
+    TreeNodes.reserve(MaxNodes);          // address space only: pages come as nodes are made
     TreeNodes.push_back(TCallTreeNode{}); // the root
 }
 

@@ -17,14 +17,32 @@ TDistribution DistributionOf(const TLogHistogram& histogram, uint64_t minimum, u
     // Never-measured minima still hold their start value; the summary prints 0 for them.
     distribution.Min = maximum < minimum ? maximum : minimum;
     distribution.Max = maximum;
-    distribution.P50 = histogram.Percentile(50);
-    distribution.P90 = histogram.Percentile(90);
-    distribution.P99 = histogram.Percentile(99);
+    distribution.P50 = histogram.Percentile(50, distribution.Min, maximum);
+    distribution.P90 = histogram.Percentile(90, distribution.Min, maximum);
+    distribution.P99 = histogram.Percentile(99, distribution.Min, maximum);
     distribution.Mean = double(Average(total, count));
     return distribution;
 }
 
 } // namespace
+
+std::string CallPath(const TCallTree& tree, uint32_t node, const std::string& function) {
+    std::vector<uint32_t> chain;
+    for (uint32_t at = node; at != 0; at = tree.Nodes[at].Parent)
+        chain.push_back(at);
+    std::string path;
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
+        if (!path.empty())
+            path += ';';
+        path += tree.Names[tree.Nodes[*at].Name];
+    }
+    // Tasks and functions share the names: the outermost node is always a task.
+    if (chain.size() < 2 || tree.Names[tree.Nodes[node].Name] != function) {
+        path += path.empty() ? "" : ";...;";
+        path += function;
+    }
+    return path;
+}
 
 TDistributionCollector::TDistributionCollector(TProfileTables& tables, const TCallTreeBuilder& tree)
     : Tables(tables), Tree(tree), Functions(new TFunctionState[tables.FunctionCount]),
@@ -56,32 +74,8 @@ void TDistributionCollector::SliceCounted(const TaskEntry& task, uint64_t startT
     }
 }
 
-std::string TDistributionCollector::PathOf(uint32_t node, const FunctionEntry& function,
-                                           const TCallTreeBuilder& tree) const {
-    const std::vector<TCallTreeNode>& nodes = tree.Nodes();
-    std::vector<uint32_t> chain;
-    for (uint32_t at = node; at != 0; at = nodes[at].Parent)
-        chain.push_back(at);
-    std::string path;
-    std::span<const TaskEntry> tasks = Tables.TaskEntries();
-    std::span<const FunctionEntry> functions = Tables.FunctionEntries();
-    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
-        uint32_t name = nodes[*at].Name;
-        if (!path.empty())
-            path += ';';
-        path += name < tasks.size() ? PrintableName(tasks[name].Name)
-                                    : PrintableName(functions[name - tasks.size()].Name);
-    }
-    // A call the full tree counted in its caller's node: its own name still ends the path.
-    if (node == 0 || nodes[node].Name != tree.NameOfFunction(function)) {
-        path += path.empty() ? "" : ";...;";
-        path += PrintableName(function.Name);
-    }
-    return path;
-}
-
 TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t firstTSC,
-                                                uint64_t lastTSC) {
+                                                uint64_t lastTSC, bool withPaths) {
     TJobResults results;
     results.FirstTSC = firstTSC;
     results.LastTSC = lastTSC;
@@ -89,8 +83,12 @@ TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t
     std::span<TaskEntry> tasks = Tables.TaskEntries();
 
     uint64_t functionCycles = 0;
-    for (const FunctionEntry& function : functions)
+    size_t measured = 0;
+    for (const FunctionEntry& function : functions) {
         functionCycles += function.TotalExcluCycles;
+        measured += function.ExecuteTimes != 0;
+    }
+    results.Functions.reserve(measured);
     for (size_t i = 0; i < functions.size(); ++i) {
         const FunctionEntry& function = functions[i];
         TFunctionState& state = Functions[i];
@@ -111,14 +109,16 @@ TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t
             functionCycles == 0 ? 0 : 100.0 * double(function.TotalExcluCycles) / functionCycles;
         result.WorstEnterTSC = state.WorstEnterTSC;
         result.WorstTask = PrintableName(tasks[state.WorstTask].Name);
-        result.WorstPath = PathOf(state.WorstNode, function, tree);
+        result.WorstNode = state.WorstNode;
         state.Inclusive.Clear();
         state.Exclusive.Clear();
     }
+    Functions.reset();
 
     uint64_t taskCycles = 0;
     for (const TaskEntry& task : tasks)
         taskCycles += task.SubTotalCycles;
+    results.Tasks.reserve(tasks.size());
     for (size_t i = 0; i < tasks.size(); ++i) {
         const TaskEntry& task = tasks[i];
         TTaskState& state = Tasks[i];
@@ -133,8 +133,8 @@ TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t
         result.Share = taskCycles == 0 ? 0 : 100.0 * double(task.SubTotalCycles) / taskCycles;
         result.MaxStackDepth = task.MaxStackDepth;
         result.LongestSliceTSC = state.LongestStartTSC;
-        state.Slices.Clear();
     }
+    Tasks.reset();
 
     std::vector<std::string> names;
     names.reserve(tasks.size() + functions.size());
@@ -143,6 +143,9 @@ TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t
     for (const FunctionEntry& function : functions)
         names.emplace_back(PrintableName(function.Name));
     results.CallTree = tree.Take(std::move(names));
+    if (withPaths)
+        for (TFunctionResult& result : results.Functions)
+            result.WorstPath = CallPath(results.CallTree, result.WorstNode, result.Name);
     return results;
 }
 

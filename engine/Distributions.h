@@ -27,9 +27,11 @@ public:
                        uint64_t exclusive) override;
     void SliceCounted(const TaskEntry& task, uint64_t startTSC, uint64_t cycles) override;
 
-    // The results of the replay, from the tables' statistics and what was gathered here; the
-    // histograms are freed on the way. Call before the summary reorders the tables.
-    TJobResults TakeResults(TCallTreeBuilder& tree, uint64_t firstTSC, uint64_t lastTSC);
+    // The results of the replay, from the tables' statistics and what was gathered here, with
+    // the worst calls' paths as text when `withPaths`; what was gathered is freed on the way.
+    // Call once, before the summary reorders the tables.
+    TJobResults TakeResults(TCallTreeBuilder& tree, uint64_t firstTSC, uint64_t lastTSC,
+                            bool withPaths);
 
 private:
     struct TFunctionState {
@@ -45,9 +47,6 @@ private:
         uint64_t Longest = 0;
         uint64_t LongestStartTSC = 0;
     };
-
-    std::string PathOf(uint32_t node, const FunctionEntry& function,
-                       const TCallTreeBuilder& tree) const;
 
     TProfileTables& Tables;
     const TCallTreeBuilder& Tree;

@@ -2,31 +2,30 @@
 
 #include "engine/NumberFormat.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace hookmeter {
 namespace {
 
-std::string FoldedName(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded) {
-        unsigned char byte = (unsigned char)c;
-        if (c == ';')
-            c = ':';
-        else if (byte < 0x20 || byte == 0x7F)
-            c = '?';
+// A name with ';' as ':' and control characters as '?'.
+void WriteFoldedName(TOutputFile& file, const std::string& name) {
+    for (size_t at = 0; at < name.size(); at += TOutputFile::ReserveLimit) {
+        size_t length = std::min(name.size() - at, TOutputFile::ReserveLimit);
+        char* out = file.Reserve(length);
+        for (size_t i = 0; i < length; ++i) {
+            char c = name[at + i];
+            unsigned char byte = (unsigned char)c;
+            *out++ = c == ';' ? ':' : byte < 0x20 || byte == 0x7F ? '?' : c;
+        }
+        file.Commit(out);
     }
-    return folded;
 }
 
 } // namespace
 
 void WriteFoldedStacks(TOutputFile& file, const TCallTree& tree) {
-    std::vector<std::string> names;
-    names.reserve(tree.Names.size());
-    for (const std::string& name : tree.Names)
-        names.push_back(FoldedName(name));
     std::vector<uint32_t> chain;
     for (size_t node = 1; node < tree.Nodes.size(); ++node) {
         if (tree.Nodes[node].SelfCycles == 0)
@@ -37,7 +36,7 @@ void WriteFoldedStacks(TOutputFile& file, const TCallTree& tree) {
         for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
             if (at != chain.rbegin())
                 file.Write(";");
-            file.Write(names[tree.Nodes[*at].Name]);
+            WriteFoldedName(file, tree.Names[tree.Nodes[*at].Name]);
         }
         char* out = file.Reserve(2 + MaxDecimalDigits);
         *out++ = ' ';

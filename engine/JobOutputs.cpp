@@ -60,21 +60,24 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
                                                  uint64_t lastTSC) {
     if (!IsWanted)
         return nullptr;
-    auto results =
-        std::make_shared<TJobResults>(Distributions->TakeResults(*Tree, firstTSC, lastTSC));
+    bool timelineWritten = false;
+    if (Timeline) {
+        Timeline->Finish(lastTSC);
+        Timeline.reset();
+        timelineWritten = TimelineFile.Close();
+        if (!timelineWritten)
+            status.AddStatusLine("!!!Can not write timeline file, the timeline is incomplete!!!");
+    }
+    auto results = std::make_shared<TJobResults>(
+        Distributions->TakeResults(*Tree, firstTSC, lastTSC, Parameters.CollectResults));
+    Distributions.reset();
+    Tree.reset();
     if (results->CallTree.Folded)
         status.FormatStatusLine("Call paths beyond %u are counted in their callers in the "
                                 "folded stacks and the call tree.",
                                 TCallTreeBuilder::MaxNodes);
-
-    if (Timeline) {
-        Timeline->Finish(lastTSC);
-        Timeline.reset();
-        if (TimelineFile.Close())
-            results->Files.push_back({"Timeline", Parameters.TimelineFileName});
-        else
-            status.AddStatusLine("!!!Can not write timeline file, the timeline is incomplete!!!");
-    }
+    if (timelineWritten)
+        results->Files.push_back({"Timeline", Parameters.TimelineFileName});
     if (!Parameters.FoldedFileName.empty() &&
         WriteFile(Parameters.FoldedFileName, "!!!Can not open folded stacks file!!!",
                   "!!!Can not write folded stacks file, the folded stacks are incomplete!!!",

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 namespace hookmeter {
 namespace {
@@ -9,6 +12,30 @@ namespace {
 constexpr uint32_t ExactBuckets = 128; // values 0..127 have a bucket each
 constexpr uint32_t SubBucketBits = 6;  // 64 buckets per power of two above
 constexpr uint32_t FirstOctave = 7;    // 2^7 = 128
+constexpr uint8_t LongForm = 0x80;     // entries beyond gap 1..16 and count 1..8 in one byte
+constexpr size_t MaxEntryBytes = 1 + 5 + 5;
+constexpr size_t DenseCheckStride = 64; // packed bytes between checks for the dense form
+constexpr size_t DenseAnyway = 2048;    // packed bytes that make the histogram dense anyway
+
+size_t PutVarint(uint8_t* out, uint32_t value) {
+    size_t length = 0;
+    while (value >= 0x80) {
+        out[length++] = uint8_t(value | 0x80);
+        value >>= 7;
+    }
+    out[length++] = uint8_t(value);
+    return length;
+}
+
+uint32_t GetVarint(const uint8_t* at, size_t& length) {
+    uint32_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        uint8_t byte = at[length++];
+        value |= uint32_t(byte & 0x7F) << shift;
+        if (byte < 0x80)
+            return value;
+    }
+}
 
 } // namespace
 
@@ -30,72 +57,135 @@ uint64_t TLogHistogram::MiddleOf(uint32_t bucket) {
     return lower + ((uint64_t{1} << shift) - 1) / 2;
 }
 
+TLogHistogram::TEntry TLogHistogram::Decode(const uint8_t* at) {
+    if (at[0] < LongForm)
+        return {uint32_t(at[0] & 15) + 1, uint32_t(at[0] >> 4) + 1, 1};
+    size_t length = 1;
+    uint32_t gap = GetVarint(at, length);
+    uint32_t count = GetVarint(at, length);
+    return {gap, count, length};
+}
+
+size_t TLogHistogram::Encode(uint8_t* out, uint32_t gap, uint32_t count) {
+    if (count >= 1 && count <= 8 && gap >= 1 && gap <= 16) {
+        out[0] = uint8_t((count - 1) << 4 | (gap - 1));
+        return 1;
+    }
+    out[0] = LongForm;
+    size_t length = 1 + PutVarint(out + 1, gap);
+    return length + PutVarint(out + length, count);
+}
+
+void TLogHistogram::Replace(size_t at, size_t length, const uint8_t* bytes, size_t count) {
+    if (count > length) {
+        // Grow by a quarter at a time: little slack, and no doubling.
+        size_t needed = Bytes.size() + count - length;
+        if (needed > Bytes.capacity())
+            Bytes.reserve(needed + needed / 4 + 8);
+        Bytes.insert(Bytes.begin() + ptrdiff_t(at + length), count - length, 0);
+    } else if (count < length) {
+        Bytes.erase(Bytes.begin() + ptrdiff_t(at + count), Bytes.begin() + ptrdiff_t(at + length));
+    }
+    std::memcpy(Bytes.data() + at, bytes, count);
+}
+
 void TLogHistogram::Add(uint64_t value) {
     ++Values;
-    Smallest = std::min(Smallest, value);
-    Largest = std::max(Largest, value);
-    if (Dense) {
-        uint32_t bucket = BucketOf(value);
-        if (bucket < DenseFirst) {
-            Entries.insert(Entries.begin(), DenseFirst - bucket, 0);
-            DenseFirst = bucket;
-        } else if (bucket - DenseFirst >= Entries.size()) {
-            Entries.resize(bucket - DenseFirst + 1, 0);
-        }
-        ++Entries[bucket - DenseFirst];
+    uint32_t bucket = BucketOf(value);
+    if (!Dense) {
+        AddPacked(bucket);
         return;
     }
-    uint32_t key = BucketOf(value) << CountBits;
-    auto after = std::upper_bound(Entries.begin(), Entries.end(), key | CountMask);
-    if (after != Entries.begin()) {
-        uint32_t& last = *(after - 1);
-        if ((last & ~CountMask) == key && (last & CountMask) != CountMask) {
-            ++last;
+    if (bucket < DenseFirst) {
+        Bytes.insert(Bytes.begin(), (DenseFirst - bucket) * 4, 0);
+        DenseFirst = uint16_t(bucket);
+    } else if ((bucket - DenseFirst) * 4 >= Bytes.size()) {
+        Bytes.resize((bucket - DenseFirst + 1) * 4, 0);
+    }
+    uint32_t count;
+    uint8_t* at = Bytes.data() + (bucket - DenseFirst) * 4;
+    std::memcpy(&count, at, 4);
+    ++count;
+    std::memcpy(at, &count, 4);
+}
+
+void TLogHistogram::AddPacked(uint32_t bucket) {
+    uint8_t encoded[2 * MaxEntryBytes];
+    int64_t previous = -1;
+    size_t at = 0;
+    size_t before = Bytes.size();
+    while (at < Bytes.size()) {
+        TEntry entry = Decode(Bytes.data() + at);
+        int64_t current = previous + entry.Gap;
+        if (current == bucket) {
+            Replace(at, entry.Length, encoded, Encode(encoded, entry.Gap, entry.Count + 1));
             return;
         }
+        if (current > bucket) {
+            size_t length = Encode(encoded, uint32_t(bucket - previous), 1);
+            length += Encode(encoded + length, uint32_t(current - bucket), entry.Count);
+            Replace(at, entry.Length, encoded, length);
+            break;
+        }
+        previous = current;
+        at += entry.Length;
     }
-    Entries.insert(after, key | 1);
-    // Dense once that takes at most twice the memory, or once very many buckets were hit.
-    size_t range = ((Entries.back() - Entries.front()) >> CountBits) + 1;
-    if ((Entries.size() >= 32 && range <= 2 * Entries.size()) || Entries.size() >= DenseFrom)
+    if (at == before)
+        Replace(at, 0, encoded, Encode(encoded, uint32_t(bucket - previous), 1));
+    if (Bytes.size() / DenseCheckStride != before / DenseCheckStride)
         MakeDense();
 }
 
 void TLogHistogram::MakeDense() {
-    uint32_t first = Entries.front() >> CountBits;
-    std::vector<uint32_t> counts((Entries.back() >> CountBits) - first + 1, 0);
-    for (uint32_t entry : Entries)
-        counts[(entry >> CountBits) - first] += entry & CountMask;
-    Entries = std::move(counts);
-    DenseFirst = first;
+    // Dense once one count per bucket of the range hit takes at most twice the packed bytes.
+    std::vector<std::pair<uint32_t, uint32_t>> entries; // bucket, count
+    int64_t bucket = -1;
+    for (size_t at = 0; at < Bytes.size();) {
+        TEntry entry = Decode(Bytes.data() + at);
+        bucket += entry.Gap;
+        entries.emplace_back(uint32_t(bucket), entry.Count);
+        at += entry.Length;
+    }
+    size_t range = entries.back().first - entries.front().first + 1;
+    if (range * 4 > 2 * Bytes.size() && Bytes.size() < DenseAnyway)
+        return;
+    std::vector<uint8_t> dense(range * 4, 0);
+    for (auto [b, count] : entries)
+        std::memcpy(dense.data() + (b - entries.front().first) * 4, &count, 4);
+    Bytes = std::move(dense);
+    DenseFirst = uint16_t(entries.front().first);
     Dense = true;
 }
 
-uint64_t TLogHistogram::Percentile(uint32_t percent) const {
+uint64_t TLogHistogram::Percentile(uint32_t percent, uint64_t smallest, uint64_t largest) const {
     if (Values == 0)
         return 0;
-    uint64_t rank = (Values * percent + 99) / 100;
-    if (rank == 0)
-        rank = 1;
+    uint64_t rank = std::max<uint64_t>(1, (uint64_t{Values} * percent + 99) / 100);
     uint64_t seen = 0;
     if (Dense) {
-        for (size_t i = 0; i < Entries.size(); ++i) {
-            seen += Entries[i];
+        for (size_t i = 0; i < Bytes.size() / 4; ++i) {
+            uint32_t count;
+            std::memcpy(&count, Bytes.data() + i * 4, 4);
+            seen += count;
             if (seen >= rank)
-                return std::clamp(MiddleOf(DenseFirst + uint32_t(i)), Smallest, Largest);
+                return std::clamp(MiddleOf(DenseFirst + uint32_t(i)), smallest, largest);
         }
-        return Largest;
+        return largest;
     }
-    for (uint32_t entry : Entries) {
-        seen += entry & CountMask;
+    int64_t bucket = -1;
+    for (size_t at = 0; at < Bytes.size();) {
+        TEntry entry = Decode(Bytes.data() + at);
+        bucket += entry.Gap;
+        seen += entry.Count;
         if (seen >= rank)
-            return std::clamp(MiddleOf(entry >> CountBits), Smallest, Largest);
+            return std::clamp(MiddleOf(uint32_t(bucket)), smallest, largest);
+        at += entry.Length;
     }
-    return Largest;
+    return largest;
 }
 
 void TLogHistogram::Clear() {
-    std::vector<uint32_t>().swap(Entries);
+    std::vector<uint8_t>().swap(Bytes);
     Dense = false;
 }
 

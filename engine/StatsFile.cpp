@@ -62,7 +62,9 @@ void WriteStatsFile(TOutputFile& file, const TJobResults& results) {
         WriteDistribution(file, function.Exclusive);
         WriteNumber(file, function.WorstEnterTSC);
         WriteField(file, function.WorstTask);
-        WriteField(file, function.WorstPath);
+        WriteField(file, function.WorstPath.empty()
+                             ? CallPath(results.CallTree, function.WorstNode, function.Name)
+                             : function.WorstPath);
         file.Write("\r\n");
     }
     for (const TTaskResult& task : results.Tasks) {
