@@ -15,7 +15,8 @@ constexpr uint32_t FirstOctave = 7;    // 2^7 = 128
 constexpr uint8_t LongForm = 0x80;     // entries beyond gap 1..16 and count 1..8 in one byte
 constexpr size_t MaxEntryBytes = 1 + 5 + 5;
 constexpr size_t DenseCheckStride = 64; // packed bytes between checks for the dense form
-constexpr size_t DenseAnyway = 2048;    // packed bytes that make the histogram dense anyway
+constexpr size_t DenseAnyway = 512;     // packed bytes that make the histogram dense anyway (a
+                                        // longer walk through them would cost too much)
 
 size_t PutVarint(uint8_t* out, uint32_t value) {
     size_t length = 0;
@@ -119,6 +120,8 @@ void TLogHistogram::AddPacked(uint32_t bucket) {
         int64_t current = previous + entry.Gap;
         if (current == bucket) {
             Replace(at, entry.Length, encoded, Encode(encoded, entry.Gap, entry.Count + 1));
+            if (Values % 64 == 0)
+                MakeDense();
             return;
         }
         if (current > bucket) {
@@ -132,12 +135,13 @@ void TLogHistogram::AddPacked(uint32_t bucket) {
     }
     if (at == before)
         Replace(at, 0, encoded, Encode(encoded, uint32_t(bucket - previous), 1));
-    if (Bytes.size() / DenseCheckStride != before / DenseCheckStride)
+    if (Bytes.size() / DenseCheckStride != before / DenseCheckStride || Values % 64 == 0)
         MakeDense();
 }
 
 void TLogHistogram::MakeDense() {
-    // Dense once one count per bucket of the range hit takes at most twice the packed bytes.
+    // Dense once one count per bucket of the range hit takes at most twice the packed bytes, or
+    // at most one byte per value, or once the packed bytes take long to walk through.
     std::vector<std::pair<uint32_t, uint32_t>> entries; // bucket, count
     int64_t bucket = -1;
     for (size_t at = 0; at < Bytes.size();) {
@@ -147,7 +151,7 @@ void TLogHistogram::MakeDense() {
         at += entry.Length;
     }
     size_t range = entries.back().first - entries.front().first + 1;
-    if (range * 4 > 2 * Bytes.size() && Bytes.size() < DenseAnyway)
+    if (range * 4 > 2 * Bytes.size() && range * 4 > Values && Bytes.size() < DenseAnyway)
         return;
     std::vector<uint8_t> dense(range * 4, 0);
     for (auto [b, count] : entries)
