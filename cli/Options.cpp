@@ -49,7 +49,7 @@ std::optional<double> ParseClockHz(const std::string& text) {
     double value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
-        value <= 0)
+        value < 1)
         return std::nullopt;
     return value;
 }
@@ -111,7 +111,7 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
                 return Fail("--clock-hz needs a frequency");
             std::optional<double> hz = ParseClockHz(text);
             if (!hz)
-                return Fail("--clock-hz must be a positive number of cycles per second, not '" +
+                return Fail("--clock-hz must be a number of cycles per second, at least 1, not '" +
                             text + "'");
             options.ClockHz = *hz;
         } else if (argument == "--stack-size") {

@@ -5,7 +5,6 @@
 #include "engine/NumberFormat.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstring>
 
 namespace hookmeter {
@@ -41,15 +40,17 @@ std::string JsonText(std::string_view text) {
 TTimelineWriter::TTimelineWriter(TOutputFile& file, TProfileTables& tables,
                                  std::string_view processName, uint64_t firstTSC, double clockHz)
     : File(file), Tables(tables), ProcessName(JsonText(processName)), FirstTSC(firstTSC),
-      NanosecondsPerCycle(clockHz > 0 ? 1e9 / clockHz : 0), TaskTracks(tables.TaskCount, 0),
+      NanosecondsPerCycle(clockHz >= 1 ? 1e9 / clockHz : 0), TaskTracks(tables.TaskCount, 0),
       OpenSlices(FirstTaskTrack + tables.TaskCount, 0),
       FunctionNames(tables.FunctionCount, NotCached), TaskNames(tables.TaskCount, NotCached) {}
 
 uint64_t TTimelineWriter::TimeOf(uint64_t tsc) {
     uint64_t cycles = tsc > FirstTSC ? tsc - FirstTSC : 0;
     uint64_t time = cycles;
-    if (NanosecondsPerCycle > 0)
-        time = uint64_t(std::llround((long double)cycles * NanosecondsPerCycle));
+    if (NanosecondsPerCycle > 0) {
+        long double nanoseconds = (long double)cycles * NanosecondsPerCycle + 0.5L;
+        time = nanoseconds < 1.8e19L ? uint64_t(nanoseconds) : ~uint64_t{0}; // a slow clock
+    }
     if (time > LastTime)
         LastTime = time;
     return LastTime;

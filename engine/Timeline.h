@@ -18,7 +18,7 @@ namespace hookmeter {
 
 class TTimelineWriter final : public TReplayObserver {
 public:
-    // Times count from `firstTSC`: in microseconds at `clockHz`, or, when it is 0, one cycle
+    // Times count from `firstTSC`: in microseconds at `clockHz`, or, when it is below 1, one cycle
     // shown as one nanosecond.
     TTimelineWriter(TOutputFile& file, TProfileTables& tables, std::string_view processName,
                     uint64_t firstTSC, double clockHz);

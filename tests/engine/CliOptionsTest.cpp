@@ -82,6 +82,7 @@ TEST(CliOptions, OptionalOutputsAndTheClock) {
     EXPECT_EQ(Parse({"--clock-hz", "1000000", "t"}).Options->ClockHz, 1e6);
     for (std::vector<std::string> arguments : {std::vector<std::string>{"--clock-hz", "0", "t"},
                                                {"--clock-hz", "-5", "t"},
+                                               {"--clock-hz", "0.5", "t"},
                                                {"--clock-hz", "fast", "t"},
                                                {"--clock-hz", "inf", "t"},
                                                {"--clock-hz", "1e6x", "t"},
