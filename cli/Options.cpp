@@ -28,8 +28,9 @@ const char* const UsageText =
     "  --symbols EXE       list the symbols of EXE as a job holds them: address, tab, name\n"
     "  --help, --version\n"
     "\n"
-    "Exit status: 0 when the job ran without a \"!!!\" line, 1 when a file could not be opened\n"
-    "or written, 2 for a usage error.\n";
+    "Exit status: 0 when the job ran without a \"!!!\" line, 1 when it reported one (a file could\n"
+    "not be opened, read or written...), 2 for a usage error, 130 or 143 when SIGINT or SIGTERM\n"
+    "stopped it (no report is written then).\n";
 
 namespace {
 

@@ -4,9 +4,16 @@
 #include "engine/OutputNames.h"
 #include "engine/Profile.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <pthread.h>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace hookmeter {
@@ -33,7 +40,57 @@ private:
     bool Quiet;
 };
 
-int RunJob(const TCliOptions& options) {
+// SIGINT and SIGTERM stop the running job at its next block of records. The signals are blocked
+// in every thread and taken by one waiting thread, so nothing runs in a signal handler. A second
+// signal ends the program at once.
+class TStopOnSignal {
+public:
+    TStopOnSignal() {
+        sigemptyset(&Signals);
+        sigaddset(&Signals, SIGINT);
+        sigaddset(&Signals, SIGTERM);
+        // Blocked before any thread starts: the job's threads inherit the mask.
+        pthread_sigmask(SIG_BLOCK, &Signals, &Previous);
+        try {
+            std::thread(&TStopOnSignal::Wait, this).detach();
+        } catch (const std::system_error&) {
+            pthread_sigmask(SIG_SETMASK, &Previous, nullptr); // the signals end the program
+        }
+    }
+    // Lets the signals reach `job` until Release.
+    void Watch(TProfile& job) {
+        std::lock_guard guard(Lock);
+        Job = &job;
+    }
+    void Release() {
+        std::lock_guard guard(Lock);
+        Job = nullptr;
+    }
+    // The signal that stopped the job, or 0.
+    int Received() const { return Signal.load(); }
+
+private:
+    void Wait() {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&Signals, &signal) != 0)
+                continue;
+            if (Signal.exchange(signal) != 0)
+                std::_Exit(128 + signal);
+            std::lock_guard guard(Lock);
+            if (Job != nullptr)
+                Job->Stop();
+        }
+    }
+
+    sigset_t Signals;
+    sigset_t Previous;
+    std::mutex Lock;
+    TProfile* Job = nullptr; // guarded by Lock
+    std::atomic<int> Signal{0};
+};
+
+int RunJob(const TCliOptions& options, TStopOnSignal& stopOnSignal) {
     TOutputNames derived = DeriveOutputNames(options.RawDataFileName);
     TStdoutStatusLines statusLines(options.Quiet);
     TProfile job;
@@ -51,8 +108,12 @@ int RunJob(const TCliOptions& options) {
     job.StatsFileName = options.StatsFileName;
     job.ClockHz = options.ClockHz;
     job.StatusLines = &statusLines;
+    stopOnSignal.Watch(job);
     job.Start();
     job.WaitFor();
+    stopOnSignal.Release();
+    if (job.Stopped())
+        return 128 + stopOnSignal.Received();
     return statusLines.FailureReported ? 1 : 0;
 }
 
@@ -80,5 +141,7 @@ int main(int argc, char** argv) {
     case TCliOptions::Action::Process:
         break;
     }
-    return RunJob(options);
+    // Never destroyed: its detached thread waits for signals until the program ends.
+    static TStopOnSignal* const stopOnSignal = new TStopOnSignal;
+    return RunJob(options, *stopOnSignal);
 }

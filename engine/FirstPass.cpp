@@ -9,12 +9,32 @@ constexpr uint32_t ProgressStride = 0x80000; // read attempts between progress l
 
 TFirstPassResult ScanRecords(TRawFile& file, TProfileTables& tables, TStatusReporter& status) {
     TFirstPassResult result;
-    uint32_t attempts = 0;
+    ContinueScan(file, tables, status, result);
+    return result;
+}
+
+void ContinueScan(TRawFile& file, TProfileTables& tables, TStatusReporter& status,
+                  TFirstPassResult& counts) {
+    TFirstPassResult result = counts; // a local copy keeps the counters in registers
+    struct TWriteBack {
+        TFirstPassResult& To;
+        const TFirstPassResult& From;
+        ~TWriteBack() { To = From; }
+    } writeBack{counts, result};
+    uint32_t attempts = result.ReadAttempts;
     for (;;) {
         ++attempts;
-        if (attempts % ProgressStride == 0)
+        if (attempts % ProgressStride == 0) {
+            // The attempts count more than either record count: once it wraps to 0, no figure
+            // of the status lines can be trusted any more.
+            if (attempts == 0) {
+                result.ReadAttempts = attempts - 1;
+                result.End = FirstPassEnd::TooManyRecords;
+                return;
+            }
             status.FormatStatusLine("Read %u records. Find %u functions, %u task...", attempts,
                                     tables.FunctionCount, tables.TaskCount);
+        }
         RawRecord record;
         ReadResult read = file.ReadRecord(record);
         if (read == ReadResult::EndOfFile)
@@ -33,23 +53,32 @@ TFirstPassResult ScanRecords(TRawFile& file, TProfileTables& tables, TStatusRepo
             if (tables.FunctionCount >= MaxFunctions) {
                 status.FormatStatusLine("Too many functions! Function number >=%d.",
                                         int(MaxFunctions));
-                return result;
+                result.ReadAttempts = attempts;
+                result.End = FirstPassEnd::TableFull;
+                return;
             }
         } else {
             tables.TaskCount = tables.TaskList.Add(key);
             if (tables.TaskCount >= MaxTasks) {
                 status.FormatStatusLine("Too many tasks! Task number >=%d.", int(MaxTasks));
-                return result;
+                result.ReadAttempts = attempts;
+                result.End = FirstPassEnd::TableFull;
+                return;
             }
             if (record.TSC < result.FirstTaskRecord.TSC)
                 result.FirstTaskRecord = record;
         }
     }
+    result.ReadAttempts = attempts;
+    if (file.Problem() != RawFileProblem::None) {
+        result.End = FirstPassEnd::FileProblem;
+        return;
+    }
+    result.End = FirstPassEnd::EndOfFile;
     status.FormatStatusLine("Read %u valid records, %u invalid records. Find %u functions, %u "
                             "tasks.",
                             result.ValidRecords, result.InvalidRecords, tables.FunctionCount,
                             tables.TaskCount);
-    return result;
 }
 
 } // namespace hookmeter

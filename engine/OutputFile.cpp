@@ -1,37 +1,124 @@
 #include "engine/OutputFile.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 namespace hookmeter {
+namespace {
+
+// Creates "<name>.tmp-XXXXXX" with the permissions a new file gets from fopen(name, "w").
+int CreateTemporary(const std::string& name, std::string& temporaryName) {
+    static std::atomic<uint64_t> sequence{0};
+    static constexpr char Letters[] =
+        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    uint64_t seed = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                    uint64_t(::getpid()) << 32;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        uint64_t bits = (seed + sequence.fetch_add(1)) * 0x9E3779B97F4A7C15ull;
+        temporaryName = name + ".tmp-";
+        for (int i = 0; i < 6; ++i, bits /= 62)
+            temporaryName += Letters[bits % 62];
+        int descriptor = ::open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                0666); // the umask applies, as for fopen
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    return -1;
+}
+
+} // namespace
 
 TOutputFile::TOutputFile() = default;
 
 TOutputFile::~TOutputFile() {
-    Close();
+    Discard();
 }
 
 bool TOutputFile::Open(const std::string& fileName) {
-    Close();
+    Discard();
     if (!Buffers)
         Buffers.reset(new char[2 * BufferSize]);
-    File = std::fopen(fileName.c_str(), "w");
-    if (File == nullptr)
+    Failed = false;
+    if (!OpenTarget(fileName))
         return false;
     std::setvbuf(File, nullptr, _IONBF, 0); // our own buffers hold the blocks
     Filling = Buffers.get();
     Used = 0;
     Pending = nullptr;
     Stopping = false;
-    Failed = false;
-    Writer = std::thread(&TOutputFile::WriterLoop, this);
+    Synchronous = false;
+    try {
+        Writer = StartWriter();
+    } catch (const std::system_error&) {
+        Synchronous = true; // slower, but the report is still written
+    }
     return true;
 }
 
-bool TOutputFile::Close() {
-    if (File == nullptr)
-        return true;
-    HandOver();
+std::thread TOutputFile::StartWriter() {
+    return std::thread(&TOutputFile::WriterLoop, this);
+}
+
+bool TOutputFile::OpenTarget(const std::string& fileName) {
+    if (fileName.empty())
+        return false; // no name, and nothing to put a temporary name beside
+    FinalName = fileName;
+    TemporaryName.clear();
+    std::string target = fileName;
+    bool direct = false;
+    bool keepMode = false;
+    struct stat info;
+    if (::stat(fileName.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return false;
+        if (!S_ISREG(info.st_mode) || info.st_nlink > 1) {
+            direct = true; // a device, or a file that other names must keep seeing
+        } else {
+            if (::access(fileName.c_str(), W_OK) != 0)
+                return false; // a read-only report stays read-only
+            keepMode = true;
+            // Through a link the file it leads to is replaced, not the link.
+            if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
+                target = resolved;
+                std::free(resolved);
+            } else {
+                direct = true;
+            }
+        }
+    } else {
+        struct stat link;
+        direct = ::lstat(fileName.c_str(), &link) == 0; // a link that leads nowhere yet
+    }
+    if (!direct) {
+        int descriptor = CreateTemporary(target, TemporaryName);
+        if (descriptor >= 0) {
+            if (keepMode)
+                (void)::fchmod(descriptor, info.st_mode & 07777);
+            File = ::fdopen(descriptor, "w");
+            if (File != nullptr) {
+                FinalName = target;
+                return true;
+            }
+            ::close(descriptor);
+            ::unlink(TemporaryName.c_str());
+        }
+        TemporaryName.clear();
+    }
+    // No temporary file beside it (a folder that takes no new file, a name too long for the
+    // suffix): the final name itself, exactly as before.
+    File = std::fopen(fileName.c_str(), "w");
+    return File != nullptr;
+}
+
+bool TOutputFile::StopWriting() {
     {
         std::lock_guard guard(Lock);
         Stopping = true;
@@ -43,6 +130,44 @@ bool TOutputFile::Close() {
         Failed = true;
     File = nullptr;
     return !Failed;
+}
+
+bool TOutputFile::Finish() {
+    if (File == nullptr)
+        return !Failed;
+    HandOver();
+    StopWriting();
+    Finished = true;
+    return !Failed;
+}
+
+bool TOutputFile::Publish() {
+    if (!Finished)
+        return true;
+    Finished = false;
+    if (TemporaryName.empty())
+        return true;
+    bool moved = ::rename(TemporaryName.c_str(), FinalName.c_str()) == 0;
+    if (!moved)
+        ::unlink(TemporaryName.c_str());
+    TemporaryName.clear();
+    return moved;
+}
+
+bool TOutputFile::Close() {
+    bool written = Finish();
+    return Publish() && written;
+}
+
+void TOutputFile::Discard() {
+    if (File != nullptr) {
+        Used = 0; // what is still buffered is dropped
+        StopWriting();
+    }
+    if (!TemporaryName.empty())
+        ::unlink(TemporaryName.c_str());
+    TemporaryName.clear();
+    Finished = false;
 }
 
 void TOutputFile::WriterLoop() {
@@ -73,6 +198,12 @@ void TOutputFile::WaitUntilWritten() {
 void TOutputFile::HandOver() {
     if (Used == 0)
         return;
+    if (Synchronous) {
+        if (!Failed && std::fwrite(Filling, 1, Used, File) != Used)
+            Failed = true;
+        Used = 0;
+        return;
+    }
     WaitUntilWritten();
     {
         std::lock_guard guard(Lock);

@@ -1,5 +1,12 @@
 // A report file written through large buffers. A background thread writes each full buffer
-// while the job fills the next one; the file remembers whether any write failed.
+// while the job fills the next one (the job writes them itself when no thread can be started);
+// the file remembers whether any write failed.
+//
+// A report is written under a temporary name beside its final name ("<name>.tmp-XXXXXX") and
+// moved over the final name by Publish, so that a job that ends early leaves the earlier report
+// untouched. Where that is not possible or would change what the name refers to (a device, a
+// name with several links, a link that leads nowhere, a folder that takes no new file) the
+// final name is written directly, as a plain fopen(name, "w") would.
 #pragma once
 
 #include <condition_variable>
@@ -16,14 +23,22 @@ namespace hookmeter {
 class TOutputFile {
 public:
     TOutputFile();
-    ~TOutputFile();
+    // An open or finished report that was never published is discarded.
+    virtual ~TOutputFile();
     TOutputFile(const TOutputFile&) = delete;
     TOutputFile& operator=(const TOutputFile&) = delete;
 
+    // Fails where fopen(fileName, "w") fails: a missing folder, a folder, a read-only file...
     bool Open(const std::string& fileName);
-    // Writes what is buffered and closes the file. False when any write, the flush or the close
-    // failed: the file is then incomplete.
+    // Writes what is buffered and closes the file, still under its temporary name. False when
+    // any write, the flush or the close failed: the file is then incomplete.
+    bool Finish();
+    // Moves a finished file over its final name, also an incomplete one. False when that fails.
+    bool Publish();
+    // Finish and Publish: false when either failed.
     bool Close();
+    // Stops writing and removes the temporary file; the final name keeps what it held.
+    void Discard();
     bool IsOpen() const { return File != nullptr; }
 
     // Room for `length` more bytes at the returned position; Commit what was written there.
@@ -39,21 +54,32 @@ public:
 
     static constexpr size_t ReserveLimit = 4096;
 
+protected:
+    // Starts the thread that writes the full buffers; throws std::system_error when it cannot.
+    virtual std::thread StartWriter();
+
 private:
+    // Opens the file the report is written to; false where fopen(fileName, "w") would fail.
+    bool OpenTarget(const std::string& fileName);
     // Passes the filled buffer to the writer thread and goes on with the other one.
     void HandOver();
     // Returns once the writer thread has written everything handed to it.
     void WaitUntilWritten();
     void WriterLoop();
-    void WriteBlock(const char* data, size_t size);
+    // Ends the writer thread and closes the file; false when a write or the close failed.
+    bool StopWriting();
 
     static constexpr size_t BufferSize = size_t{1} << 20;
     std::FILE* File = nullptr;
+    std::string FinalName;
+    std::string TemporaryName;       // empty: the final name is written directly
+    bool Finished = false;           // closed, waiting for Publish or Discard
     std::unique_ptr<char[]> Buffers; // two buffers of BufferSize: one filling, one writing
     char* Filling = nullptr;
     size_t Used = 0;
 
     std::thread Writer;
+    bool Synchronous = false; // no writer thread: HandOver writes itself
     std::mutex Lock;
     std::condition_variable Changed;
     const char* Pending = nullptr; // the buffer the writer thread is to write, guarded by Lock

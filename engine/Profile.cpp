@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <new>
+#include <system_error>
 
 namespace hookmeter {
 
@@ -15,8 +16,17 @@ TProfile::~TProfile() {
 }
 
 void TProfile::Start() {
-    if (!Thread.joinable())
+    if (Thread.joinable())
+        return;
+    try {
         Thread = std::thread(&TProfile::Execute, this);
+    } catch (const std::system_error&) {
+        // Nothing has run: no file was opened and the button was never touched.
+        TStatusReporter status(StatusLines);
+        status.AddStatusLine("!!!Can not start a thread to process the profile data!!!");
+        status.AddStatusLine("Profile data processing complete.");
+        JobProgress.Phase = JobPhase::Finished;
+    }
 }
 
 void TProfile::WaitFor() {
@@ -29,13 +39,18 @@ std::shared_ptr<const TJobResults> TProfile::Results() const {
     return FinishedResults;
 }
 
+void TProfile::Stop() {
+    StopRequested.store(true);
+}
+
 void TProfile::Execute() {
     TStatusReporter status(StatusLines);
     if (ProcessButton != nullptr)
         ProcessButton->SetEnabled(false);
     status.AddStatusLine("Start profile data processing...");
     try {
-        Job->Run(*this, status);
+        if (Job->Run(*this, status, JobProgress, StopRequested) == TProfileJob::Outcome::Stopped)
+            EndedByStop = true;
     } catch (const std::bad_alloc&) {
         status.AddStatusLine("!!!Not enough memory to process the profile data!!!");
     } catch (const std::exception& error) {
@@ -45,6 +60,7 @@ void TProfile::Execute() {
         std::lock_guard guard(ResultsLock);
         FinishedResults = Job->Results;
     }
+    JobProgress.Phase = JobPhase::Finished;
     status.AddStatusLine("Profile data processing complete.");
     if (ProcessButton != nullptr)
         ProcessButton->SetEnabled(true);

@@ -7,6 +7,7 @@
 #include "engine/JobResults.h"
 #include "engine/StatusChannel.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,8 @@ public:
     // Asks a running job to stop at its next block of records; safe from any thread. The job
     // then writes no report and leaves earlier reports untouched.
     void Stop();
+    // True once the job's body has ended because Stop asked it to.
+    bool Stopped() const { return EndedByStop.load(); }
     // Readable from any thread while the job runs.
     const TJobProgress& Progress() const { return JobProgress; }
     // What the job found; set once its body has returned (none before, or when CollectResults
@@ -64,6 +67,8 @@ private:
     TJobProgress JobProgress;
     mutable std::mutex ResultsLock;
     std::shared_ptr<const TJobResults> FinishedResults; // guarded by ResultsLock
+    std::atomic<bool> StopRequested{false};
+    std::atomic<bool> EndedByStop{false};
     std::thread Thread;
 };
 

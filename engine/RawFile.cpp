@@ -1,6 +1,10 @@
 #include "engine/RawFile.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace hookmeter {
 namespace {
@@ -43,8 +47,34 @@ bool ParseHexPrefix(const char* text, size_t length, uint32_t& value, size_t& st
     stop = i;
     if (i == 2)
         return false;
+    // More than eight digits: the number is wider than 32 bits unless the extra ones are
+    // leading zeros.
+    for (size_t extra = 2; extra + 8 < i; ++extra)
+        if (text[extra] != '0')
+            return false;
     value = result;
     return true;
+}
+
+// An unnamed file in the system's temporary folder: it is removed with its last descriptor,
+// however the job ends.
+std::FILE* OpenSpoolFile() {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    if (error)
+        folder = "/tmp";
+    std::string pattern = (folder / "hookmeter-raw-XXXXXX").string();
+    int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (descriptor < 0)
+        return nullptr;
+    ::unlink(pattern.c_str());
+    std::FILE* file = ::fdopen(descriptor, "w+b");
+    if (file == nullptr) {
+        ::close(descriptor);
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IONBF, 0); // written in whole blocks
+    return file;
 }
 
 } // namespace
@@ -66,11 +96,29 @@ bool TRawFile::Open(const std::string& fileName, int8_t fileType) {
     File = std::fopen(fileName.c_str(), "rb");
     if (File == nullptr)
         return false;
+    struct stat info;
+    if (::fstat(::fileno(File), &info) != 0 || S_ISDIR(info.st_mode)) {
+        Close();
+        return false;
+    }
+    // A regular file can be read again in place. A stream, or a file that claims to be empty
+    // (the files of /proc), is copied while the first pass reads it.
+    if (!S_ISREG(info.st_mode) || info.st_size <= 0) {
+        Spool = OpenSpoolFile();
+        if (Spool == nullptr) {
+            Close();
+            CurrentProblem = RawFileProblem::SpoolFailed;
+            return false;
+        }
+    } else {
+        SizeAtOpen = uint64_t(info.st_size);
+        Device = uint64_t(info.st_dev);
+        Inode = uint64_t(info.st_ino);
+    }
+    FileName = fileName;
     std::setvbuf(File, nullptr, _IONBF, 0); // our own buffer holds the blocks
     if (!Buffer)
         Buffer.reset(new char[BufferSize]);
-    Pos = Fill = 0;
-    Exhausted = false;
     if (!Binary)
         DropHeader();
     return true;
@@ -79,20 +127,114 @@ bool TRawFile::Open(const std::string& fileName, int8_t fileType) {
 void TRawFile::Close() {
     if (File != nullptr)
         std::fclose(File);
-    File = nullptr;
-}
-
-void TRawFile::Rewind() {
-    std::rewind(File);
+    if (Spool != nullptr)
+        std::fclose(Spool);
+    File = Spool = nullptr;
+    FileName.clear();
     Pos = Fill = 0;
     Exhausted = false;
+    Offset = 0;
+    Limit = ~uint64_t{0};
+    SizeAtOpen = Device = Inode = 0;
+    Fixed = false;
+    CurrentProblem = RawFileProblem::None;
+}
+
+bool TRawFile::FixContent() {
+    if (CurrentProblem != RawFileProblem::None)
+        return false;
+    if (Spool != nullptr) {
+        // The copy holds every byte the stream gave; it is read from now on.
+        std::fclose(File);
+        File = Spool;
+        Spool = nullptr;
+        Limit = Offset;
+    } else {
+        struct stat info;
+        if (::fstat(::fileno(File), &info) != 0) {
+            EndWith(RawFileProblem::ReadError);
+            return false;
+        }
+        // A pass that stopped early (a full table) leaves bytes it has not read.
+        Limit = Exhausted ? Offset : uint64_t(info.st_size);
+    }
+    Fixed = true;
+    return true;
+}
+
+bool TRawFile::StillTheSameFile() const {
+    struct stat info;
+    if (::fstat(::fileno(File), &info) != 0 || uint64_t(info.st_size) < Limit)
+        return false;
+    if (Inode == 0 && Device == 0)
+        return true; // our own copy of a stream
+    return ::stat(FileName.c_str(), &info) == 0 && uint64_t(info.st_dev) == Device &&
+           uint64_t(info.st_ino) == Inode;
+}
+
+bool TRawFile::Rewind() {
+    Pos = Fill = 0;
+    Offset = 0;
+    Exhausted = false;
+    if (CurrentProblem != RawFileProblem::None) {
+        Exhausted = true; // a problem is final
+        return false;
+    }
+    if (Fixed && !StillTheSameFile()) {
+        EndWith(RawFileProblem::Changed);
+        return false;
+    }
+    if (std::fseek(File, 0, SEEK_SET) != 0) {
+        EndWith(RawFileProblem::RewindFailed);
+        return false;
+    }
+    std::clearerr(File);
     if (!Binary)
         DropHeader();
+    return true;
+}
+
+void TRawFile::EndWith(RawFileProblem problem) {
+    CurrentProblem = problem;
+    Exhausted = true;
 }
 
 void TRawFile::DropHeader() {
     uint32_t ignored;
     ReadHexLine(ignored);
+}
+
+bool TRawFile::ReadBlock() {
+    if (StopFlag != nullptr && StopFlag->load(std::memory_order_relaxed)) {
+        EndWith(RawFileProblem::Stopped);
+        return false;
+    }
+    size_t room = BufferSize - Fill;
+    if (Limit - Offset < room)
+        room = size_t(Limit - Offset);
+    if (room == 0) {
+        Exhausted = true; // the end of the bytes fixed after the first pass
+        return false;
+    }
+    size_t got = std::fread(Buffer.get() + Fill, 1, room, File);
+    if (got == 0) {
+        if (std::ferror(File))
+            EndWith(RawFileProblem::ReadError);
+        else if (Fixed && Offset < Limit)
+            EndWith(RawFileProblem::Changed); // the file lost bytes it had
+        else
+            Exhausted = true;
+        return false;
+    }
+    if (Spool != nullptr && std::fwrite(Buffer.get() + Fill, 1, got, Spool) != got) {
+        EndWith(RawFileProblem::SpoolFailed);
+        return false;
+    }
+    Fill += got;
+    Offset += got;
+    if (BytesReadCounter != nullptr)
+        BytesReadCounter->store(Offset, std::memory_order_relaxed);
+    return true;
 }
 
 size_t TRawFile::Available(size_t wanted) {
@@ -102,13 +244,7 @@ size_t TRawFile::Available(size_t wanted) {
     std::memmove(Buffer.get(), Buffer.get() + Pos, have);
     Pos = 0;
     Fill = have;
-    while (Fill < wanted) {
-        size_t got = std::fread(Buffer.get() + Fill, 1, BufferSize - Fill, File);
-        if (got == 0) {
-            Exhausted = true;
-            break;
-        }
-        Fill += got;
+    while (Fill < wanted && !Exhausted && ReadBlock()) {
     }
     return Fill - Pos;
 }
