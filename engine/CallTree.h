@@ -15,7 +15,7 @@ namespace hookmeter {
 
 class TCallTreeBuilder final : public TReplayObserver {
 public:
-    static constexpr uint32_t NodeBits = 17;
+    static constexpr uint32_t NodeBits = 16;
     static constexpr uint32_t MaxNodes = 1u << NodeBits;
 
     // Node names: a task's index in the task table, or the task count plus a function's index.
