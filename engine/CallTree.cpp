@@ -59,6 +59,11 @@ void TCallTreeBuilder::FunctionEntered(const TaskEntry& task, std::span<const Ca
             TaskNodes[taskIndex] = Child(0, taskIndex);
         parent = TaskNodes[taskIndex];
     }
+    if (depth > MaxDepth) {
+        WasFolded = true;
+        frames[depth - 1] = parent;
+        return;
+    }
     const FunctionEntry* function = Tables.FindFunction(stack.back().Address);
     // A function without an entry (its table was full) is left out of the path.
     frames[depth - 1] = function != nullptr ? Child(parent, NameOfFunction(*function)) : parent;

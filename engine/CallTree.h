@@ -1,6 +1,8 @@
 // The calling context tree: one node per distinct call path (task, outer call, ..., call),
 // holding the exclusive cycles of the completed calls that had exactly that path. It keeps at
-// most MaxNodes nodes; a call whose path would need more is counted in its caller's node.
+// most MaxNodes nodes, and paths of at most MaxDepth calls (each path is written out whole in
+// the folded stacks, so deep recursion would make them grow with the square of its depth); a
+// call beyond either is counted in its caller's node.
 #pragma once
 
 #include "engine/JobResults.h"
@@ -17,6 +19,7 @@ class TCallTreeBuilder final : public TReplayObserver {
 public:
     static constexpr uint32_t NodeBits = 16;
     static constexpr uint32_t MaxNodes = 1u << NodeBits;
+    static constexpr uint32_t MaxDepth = 256;
 
     // Node names: a task's index in the task table, or the task count plus a function's index.
     TCallTreeBuilder(TProfileTables& tables, uint32_t callStackSize);
@@ -34,7 +37,8 @@ public:
         return TaskCount + uint32_t(&function - Tables.FunctionEntries().data());
     }
     const std::vector<TCallTreeNode>& Nodes() const { return TreeNodes; }
-    // Some call had to be counted in its caller's node because the tree was full.
+    // Some call had to be counted in its caller's node because the tree was full or its path
+    // too deep.
     bool Folded() const { return WasFolded; }
     // Hands the tree over with TotalCycles filled in; `names` are indexed like node names.
     TCallTree Take(std::vector<std::string> names);

@@ -73,9 +73,9 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
     Distributions.reset();
     Tree.reset();
     if (results->CallTree.Folded)
-        status.FormatStatusLine("Call paths beyond %u are counted in their callers in the "
-                                "folded stacks and the call tree.",
-                                TCallTreeBuilder::MaxNodes);
+        status.FormatStatusLine("Calls deeper than %u or on paths beyond the first %u are counted "
+                                "in their callers in the folded stacks and the call tree.",
+                                TCallTreeBuilder::MaxDepth, TCallTreeBuilder::MaxNodes);
     if (timelineWritten)
         results->Files.push_back({"Timeline", Parameters.TimelineFileName});
     if (!Parameters.FoldedFileName.empty() &&

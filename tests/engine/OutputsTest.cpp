@@ -502,6 +502,45 @@ TEST(Stats, FiguresMatchTheCallListAndTheWorstCallIsItsLargestRow) {
     EXPECT_EQ(join(rows[3]), "task,0x00000000,main,0,0,0,0,0,0,0,,,,,,,,main,,");
 }
 
+TEST(FoldedStacks, PathsBeyondTheTreeAreCountedInTheirCallersAndReportedOnce) {
+    std::vector<RawRecord> wide; // 300 x 300 distinct paths of two calls
+    uint64_t tsc = 1;
+    for (uint32_t outer = 0; outer < 300; ++outer)
+        for (uint32_t inner = 0; inner < 300; ++inner) {
+            wide.push_back(Enter(0x10000 + outer * 0x40, tsc += 3));
+            wide.push_back(Enter(0x10000 + inner * 0x40, tsc += 5));
+            wide.push_back(Exit(0x10000 + inner * 0x40, tsc += 7));
+            wide.push_back(Exit(0x10000 + outer * 0x40, tsc += 11));
+        }
+    std::vector<RawRecord> deep; // a recursion 2,000 calls deep
+    for (int depth = 0; depth < 2000; ++depth)
+        deep.push_back(Enter(0x8000, tsc++));
+    for (int depth = 0; depth < 2000; ++depth)
+        deep.push_back(Exit(0x8000, tsc += 2));
+    for (const auto& records : {wide, deep}) {
+        TOutputs run = RunWithOutputs(records, [](TProfile& job) { job.CallStackSize = 4096; });
+        EXPECT_EQ(std::count_if(run.Lines.begin(), run.Lines.end(),
+                                [](const std::string& line) {
+                                    return line.starts_with("Calls deeper than 256 or on paths "
+                                                            "beyond the first 65536 are counted");
+                                }),
+                  1);
+        uint64_t expected = 0, folded = 0;
+        for (const TCallLine& line : ParseCallList(run.CallList))
+            expected += line.Type == TCallLine::Completed ? line.Exclusive : 0;
+        std::istringstream in(run.Folded);
+        size_t lines = 0;
+        for (std::string line; std::getline(in, line); ++lines) {
+            folded += std::stoull(line.substr(line.rfind(' ') + 1));
+            EXPECT_LE(std::count(line.begin(), line.end(), ';'), 256);
+        }
+        EXPECT_EQ(folded, expected);
+        EXPECT_LT(lines, 65536u);
+        ASSERT_TRUE(run.Results);
+        EXPECT_TRUE(run.Results->CallTree.Folded);
+    }
+}
+
 TEST(Results, KeptForTheWindowWhenAskedForAndNoneForThePlainJob) {
     auto onlyResults = [](TProfile& job) {
         job.TimelineFileName = job.FoldedFileName = job.StatsFileName = "";
