@@ -75,8 +75,9 @@ std::string_view TTimelineWriter::TaskName(const TaskEntry& task) {
 }
 
 void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
-                                 std::string_view jsonName) {
-    char* out = File.Reserve(MaxEventHead);
+                                 std::string_view jsonName, std::string_view tail) {
+    size_t size = MaxEventHead + jsonName.size() + tail.size();
+    char* out = File.Reserve(size <= TOutputFile::ReserveLimit ? size : MaxEventHead);
     out = Append(out, ",\n{\"ph\":\"");
     *out++ = phase;
     out = Append(out, phase == 'i' ? "\",\"s\":\"t\",\"pid\":1,\"tid\":" : "\",\"pid\":1,\"tid\":");
@@ -84,8 +85,14 @@ void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
     out = Append(out, ",\"ts\":");
     out = FormatMicroseconds(out, time);
     out = Append(out, ",\"name\":\"");
+    if (size <= TOutputFile::ReserveLimit) {
+        out = Append(out, jsonName);
+        File.Commit(Append(out, tail));
+        return;
+    }
     File.Commit(out);
     File.Write(jsonName);
+    File.Write(tail);
 }
 
 void TTimelineWriter::WriteTrackNames(uint32_t track, std::string_view jsonName,
@@ -124,8 +131,7 @@ void TTimelineWriter::Begin(const TaskEntry& startTask) {
     WriteTrackNames(NotesTrack, "notes", 1);
     TrackOf(startTask);
     uint64_t time = TimeOf(FirstTSC);
-    WriteEvent('B', CoreTrack, time, TaskName(startTask));
-    File.Write("\"}");
+    WriteEvent('B', CoreTrack, time, TaskName(startTask), "\"}");
     ++OpenSlices[CoreTrack];
     CoreTask = &startTask - Tables.TaskEntries().data();
     CoreStart = time;
@@ -134,8 +140,7 @@ void TTimelineWriter::Begin(const TaskEntry& startTask) {
 void TTimelineWriter::EndCoreSlice(uint64_t time) {
     if (CoreTask < 0)
         return;
-    WriteEvent('E', CoreTrack, time, TaskName(Tables.TaskEntries()[CoreTask]));
-    File.Write("\"}");
+    WriteEvent('E', CoreTrack, time, TaskName(Tables.TaskEntries()[CoreTask]), "\"}");
     --OpenSlices[CoreTrack];
     CoreTask = -1;
 }
@@ -181,8 +186,7 @@ void TTimelineWriter::FunctionEntered(const TaskEntry& task, std::span<const Cal
     if (function == nullptr)
         return; // no call-list line will ever name it
     uint32_t track = TrackOf(task);
-    WriteEvent('B', track, TimeOf(frame.EnterTSC), FunctionName(*function));
-    File.Write("\"}");
+    WriteEvent('B', track, TimeOf(frame.EnterTSC), FunctionName(*function), "\"}");
     ++OpenSlices[track];
 }
 
@@ -190,16 +194,16 @@ void TTimelineWriter::CallCompleted(const TaskEntry& task, const FunctionEntry& 
                                     std::span<const CallFrame> stack, uint64_t inclusive,
                                     uint64_t exclusive) {
     uint32_t track = TrackOf(task);
-    WriteEvent('E', track, TimeOf(stack.back().ExitTSC), FunctionName(function));
-    char* out = File.Reserve(MaxEventHead);
-    out = Append(out, "\",\"args\":{\"inclusive\":");
+    char tail[MaxEventHead];
+    char* out = Append(tail, "\",\"args\":{\"inclusive\":");
     out = FormatUnsigned(out, inclusive, 0);
     out = Append(out, ",\"exclusive\":");
     out = FormatUnsigned(out, exclusive, 0);
     out = Append(out, ",\"address\":\"0x");
     out = FormatHex8(out, function.Address);
     out = Append(out, "\"}}");
-    File.Commit(out);
+    WriteEvent('E', track, TimeOf(stack.back().ExitTSC), FunctionName(function),
+               {tail, size_t(out - tail)});
     if (OpenSlices[track] > 0)
         --OpenSlices[track];
 }
@@ -212,8 +216,8 @@ void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame>
         const FunctionEntry* function = Tables.FindFunction(frame->Address);
         if (function == nullptr)
             continue;
-        WriteEvent('E', track, time, FunctionName(*function));
-        File.Write("\",\"args\":{\"cut\":\"no exit record\"}}");
+        WriteEvent('E', track, time, FunctionName(*function),
+                   "\",\"args\":{\"cut\":\"no exit record\"}}");
         if (OpenSlices[track] > 0)
             --OpenSlices[track];
     }
@@ -221,8 +225,8 @@ void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame>
 
 void TTimelineWriter::ExitWithoutEnter(const TaskEntry& task, const FunctionEntry& function,
                                        uint64_t exitTSC) {
-    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), FunctionName(function));
-    File.Write("\",\"args\":{\"cut\":\"no enter record\"}}");
+    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), FunctionName(function),
+               "\",\"args\":{\"cut\":\"no enter record\"}}");
 }
 
 void TTimelineWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
@@ -232,8 +236,7 @@ void TTimelineWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
         return; // the start task's own enter record: its slice is already open
     EndCoreSlice(time);
     TrackOf(task);
-    WriteEvent('B', CoreTrack, time, TaskName(task));
-    File.Write("\"}");
+    WriteEvent('B', CoreTrack, time, TaskName(task), "\"}");
     ++OpenSlices[CoreTrack];
     CoreTask = index;
     CoreStart = time;
@@ -246,10 +249,7 @@ void TTimelineWriter::TaskExited(const TaskEntry& task, uint64_t exitTSC) {
 
 void TTimelineWriter::InconsistencyNoted(uint64_t tsc, std::string_view line) {
     std::string json = JsonText(line);
-    WriteEvent('i', NotesTrack, TimeOf(tsc), json);
-    File.Write("\",\"args\":{\"status\":\"");
-    File.Write(json);
-    File.Write("\"}}");
+    WriteEvent('i', NotesTrack, TimeOf(tsc), json, "\",\"args\":{\"status\":\"" + json + "\"}}");
 }
 
 } // namespace hookmeter

@@ -48,8 +48,10 @@ private:
     // Nanoseconds since the first record; never earlier than an event already written.
     uint64_t TimeOf(uint64_t tsc);
     uint32_t TrackOf(const TaskEntry& task);
-    // `,{"ph":"B","pid":1,"tid":N,"ts":T,"name":"` and the name, without the closing quote.
-    void WriteEvent(char phase, uint32_t track, uint64_t time, std::string_view jsonName);
+    // `,{"ph":"B","pid":1,"tid":N,"ts":T,"name":"`, the name and `tail`, which closes the name's
+    // quote and the event.
+    void WriteEvent(char phase, uint32_t track, uint64_t time, std::string_view jsonName,
+                    std::string_view tail);
     void WriteTrackNames(uint32_t track, std::string_view jsonName, uint32_t sortIndex);
     std::string_view FunctionName(const FunctionEntry& function);
     std::string_view TaskName(const TaskEntry& task);
