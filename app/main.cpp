@@ -1,15 +1,20 @@
 // Hookmeter's program entry: the main window and its event loop. The program takes no arguments.
+#include "app/TerminationSignals.h"
 #include "ui/ErrorBox.h"
 #include "ui/FormProfile.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(hookmeter::ApplicationTitle));
+    QApplication::setDesktopFileName(QStringLiteral("hookmeter"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("hookmeter")));
     try {
         hookmeter::TFormProfile formProfile;
         formProfile.show();
+        hookmeter::CloseWindowsOnTerminationSignals();
         QApplication::exec();
     } catch (...) {
         // Reading the settings failed, or something escaped the event loop: the error box, then

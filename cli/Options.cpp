@@ -8,6 +8,7 @@ namespace hookmeter {
 const char* const UsageText =
     "usage: hookmeter-cli [options] RAWFILE\n"
     "       hookmeter-cli --symbols EXE [--all-symbols]\n"
+    "       hookmeter-cli --compare BASE NEW [--threshold PCT] [--min-calls N]\n"
     "\n"
     "Replays the raw hook records of RAWFILE and writes the call list and the profile summary.\n"
     "\n"
@@ -26,11 +27,17 @@ const char* const UsageText =
     "  --stats FILE        also write percentiles and worst calls per function and task (CSV)\n"
     "  --clock-hz HZ       DSP clock, e.g. 600e6: timeline times in microseconds, not cycles\n"
     "  --symbols EXE       list the symbols of EXE as a job holds them: address, tab, name\n"
+    "  --compare BASE NEW  compare two profile summaries, before and after a change\n"
+    "  --threshold PCT     with --compare: exit 1 when a function's average exclusive cycles\n"
+    "                      grew by more than PCT percent\n"
+    "  --min-calls N       with --threshold: only functions with at least N calls in both\n"
+    "                      summaries count, default 1\n"
     "  --help, --version\n"
     "\n"
     "Exit status: 0 when the job ran without a \"!!!\" line, 1 when it reported one (a file could\n"
     "not be opened, read or written...), 2 for a usage error, 130 or 143 when SIGINT or SIGTERM\n"
-    "stopped it (no report is written then).\n";
+    "stopped it (no report is written then). --compare: 0, or 1 when a function is over the\n"
+    "threshold; 2 when BASE or NEW is not a readable profile summary.\n";
 
 namespace {
 
@@ -67,6 +74,12 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
     bool listSymbols = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        std::string compareError;
+        if (TakeCompareOption(arguments, i, options.Compare, compareError)) {
+            if (!compareError.empty())
+                return Fail(compareError);
+            continue;
+        }
         auto value = [&](std::string& into) {
             if (i + 1 >= arguments.size())
                 return false;
@@ -132,6 +145,14 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
         } else {
             positional.push_back(argument);
         }
+    }
+    if (std::optional<std::string> error = CheckCompareOptions(options.Compare))
+        return Fail(*error);
+    if (options.Compare.Requested) {
+        if (listSymbols || !positional.empty())
+            return Fail("--compare takes neither a raw record file nor --symbols");
+        options.Command = TCliOptions::Action::Compare;
+        return {options, {}};
     }
     if (listSymbols) {
         if (!positional.empty())

@@ -1,6 +1,8 @@
 // The command line of hookmeter-cli.
 #pragma once
 
+#include "cli/CompareOptions.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,7 +11,7 @@
 namespace hookmeter {
 
 struct TCliOptions {
-    enum class Action { Process, ListSymbols, Help, Version };
+    enum class Action { Process, ListSymbols, Compare, Help, Version };
     Action Command = Action::Process;
     std::string RawDataFileName;
     int8_t RawDataFileType = 0;
@@ -23,6 +25,7 @@ struct TCliOptions {
     std::string FoldedFileName;   // empty: no folded stacks
     std::string StatsFileName;    // empty: no distributions file
     double ClockHz = 0;           // 0: timeline times in cycles
+    TCompareOptions Compare;
 };
 
 struct TParsedOptions {

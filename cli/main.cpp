@@ -1,8 +1,10 @@
 // hookmeter-cli: runs one processing job headless and prints its status lines.
+#include "cli/CompareCommand.h"
 #include "cli/Options.h"
 #include "cli/SymbolsCommand.h"
 #include "engine/OutputNames.h"
 #include "engine/Profile.h"
+#include "hookmeter/Version.h"
 
 #include <atomic>
 #include <csignal>
@@ -134,10 +136,12 @@ int main(int argc, char** argv) {
         std::fputs(UsageText, stdout);
         return 0;
     case TCliOptions::Action::Version:
-        std::puts("hookmeter-cli 1.1.1");
+        std::printf("hookmeter-cli %s\n", ProgramVersion);
         return 0;
     case TCliOptions::Action::ListSymbols:
         return RunSymbolsCommand(options.DSPOutFileName, options.AllSymbols, stdout);
+    case TCliOptions::Action::Compare:
+        return RunCompareCommand(options.Compare, stdout, stderr);
     case TCliOptions::Action::Process:
         break;
     }

@@ -134,6 +134,8 @@ TProfileJob::Outcome TProfileJob::Run(const TProfile& parameters, TStatusReporte
                 Tables.FunctionEntries(), Tables.TaskEntries(), Names);
     status.FormatStatusLine("Get %u function names, %u task names from .out file.",
                             Names.FunctionNamesFound, Names.TaskNamesFound);
+    if (!Names.Problem.empty())
+        status.AddStatusLine(Names.Problem); // why names are missing; the job goes on
     if (stop)
         return StopWithoutReports(status);
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, and only those that are missing.
 #
-#   scripts/install-deps.sh GROUP...     groups: build gui test fuzz bench screenshot
+#   scripts/install-deps.sh GROUP...
+#   groups: build gui test fuzz bench screenshot man package lintian icon
 set -euo pipefail
 
 packages=()
@@ -13,6 +14,10 @@ for group in "$@"; do
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         bench) packages+=(time) ;;
         screenshot) packages+=(xvfb xauth) ;;
+        man) packages+=(man-db groff-base) ;;
+        package) packages+=(dpkg-dev file) ;;
+        lintian) packages+=(lintian) ;;
+        icon) packages+=(librsvg2-bin) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

@@ -2,6 +2,9 @@
 // by the string table.
 #include "symbols/ByteView.h"
 #include "symbols/SymbolList.h"
+#include "symbols/TruncatedTable.h"
+
+#include <algorithm>
 
 namespace hookmeter {
 
@@ -25,11 +28,19 @@ uint32_t TSymbolList::LoadCoff(const TByteView& image) {
     const uint64_t tableSize = EntrySize * count;
     // A table that cannot lie inside the file is not read at all.
     const auto table = image.Slice(tableOffset, tableSize);
-    if (count == 0 || !table)
+    if (count == 0)
         return 0;
+    if (!table) {
+        Problem_ = TruncatedTableProblem("symbol table", std::nullopt, tableOffset, tableSize,
+                                         image.Size(), TableLoss::AllNames);
+        return 0;
+    }
     Capacity_ = count;
     // Name offsets count from the table's start, its own size field included.
-    const TByteView strings = image.Tail(tableOffset + tableSize);
+    const uint64_t stringsOffset = tableOffset + tableSize;
+    const TByteView strings = image.Tail(stringsOffset);
+    // How far the string table must reach: its size field says so, and so does every name in it.
+    uint64_t stringsNeeded = strings.Size() >= 4 ? strings.U32(0) : 0;
 
     std::vector<TFoundSymbol> found;
     found.reserve(count);
@@ -41,10 +52,15 @@ uint32_t TSymbolList::LoadCoff(const TByteView& image) {
             continue;
         const auto name = entry.U32(0) != 0 ? entry.CString(0, InlineNameLength)
                                             : strings.CString(entry.U32(4), StringTableNameLength);
-        if (!name) // its name lies past the end of the file
+        if (!name) { // its name lies past the end of the file
+            stringsNeeded = std::max(stringsNeeded, uint64_t(entry.U32(4)) + 1);
             continue;
+        }
         found.push_back({entry.U32(8), *name});
     }
+    if (stringsNeeded > strings.Size())
+        Problem_ = TruncatedTableProblem("string table", std::nullopt, stringsOffset, stringsNeeded,
+                                         image.Size(), TableLoss::SomeNames);
     EnterAll(found);
     return Capacity_;
 }

@@ -2,8 +2,10 @@
 // table and to the string table that holds its names.
 #include "symbols/ByteView.h"
 #include "symbols/SymbolList.h"
+#include "symbols/TruncatedTable.h"
 
 #include <optional>
+#include <string>
 
 namespace hookmeter {
 
@@ -29,15 +31,21 @@ struct TSectionHeader {
 // The section header table, each header checked to lie inside the file.
 class TSectionHeaders {
 public:
-    static std::optional<TSectionHeaders> Locate(const TByteView& image) {
+    // None when the file has no usable table; problem says so when the table reaches past the
+    // end of the file.
+    static std::optional<TSectionHeaders> Locate(const TByteView& image, std::string& problem) {
         const uint32_t tableOffset = image.U32(32);
         const uint16_t entrySize = image.U16(46);
         const uint16_t count = image.U16(48);
         if (entrySize < SectionHeaderSize || count == 0)
             return std::nullopt;
-        const auto table = image.Slice(tableOffset, uint64_t(entrySize) * count);
-        if (!table)
+        const uint64_t tableSize = uint64_t(entrySize) * count;
+        const auto table = image.Slice(tableOffset, tableSize);
+        if (!table) {
+            problem = TruncatedTableProblem("section header table", std::nullopt, tableOffset,
+                                            tableSize, image.Size(), TableLoss::AllNames);
             return std::nullopt;
+        }
         return TSectionHeaders(*table, entrySize, count);
     }
 
@@ -85,24 +93,38 @@ TScannedTables ScanSections(const TSectionHeaders& sections, uint16_t sectionNam
     return found;
 }
 
+struct TStringTable {
+    TByteView Table;
+    std::optional<uint32_t> CutSection; // a string table that reaches past the end of the file
+};
+
 // The string table that names the symbols: the one the symbol table links to (sh_link) when that
 // is a string table lying inside the file, otherwise the one the scan found, as far as it lies
-// inside the file. Empty when there is none.
-TByteView LocateStringTable(const TByteView& image, const TSectionHeaders& sections,
-                            const TSectionHeader& symbolTable,
-                            std::optional<uint32_t> scannedStringTable) {
+// inside the file. Empty when there is none. A linked or a used string table that reaches past the
+// end of the file is named as cut.
+TStringTable LocateStringTable(const TByteView& image, const TSectionHeaders& sections,
+                               const TSectionHeader& symbolTable,
+                               std::optional<uint32_t> scannedStringTable) {
+    TStringTable found;
     if (symbolTable.Link < sections.Count()) {
         const TSectionHeader linked = sections[symbolTable.Link];
         if (linked.Type == StringTableType) {
-            if (const auto table = image.Slice(linked.Offset, linked.Size))
-                return *table;
+            if (const auto table = image.Slice(linked.Offset, linked.Size)) {
+                found.Table = *table;
+                return found;
+            }
+            found.CutSection = symbolTable.Link;
         }
     }
     if (!scannedStringTable)
-        return {};
+        return found;
     const TSectionHeader scanned = sections[*scannedStringTable];
     const TByteView tail = image.Tail(scanned.Offset);
-    return tail.Slice(0, scanned.Size).value_or(tail);
+    const auto whole = tail.Slice(0, scanned.Size);
+    found.Table = whole.value_or(tail);
+    if (!whole && !found.CutSection)
+        found.CutSection = *scannedStringTable;
+    return found;
 }
 
 } // namespace
@@ -111,7 +133,7 @@ uint32_t TSymbolList::LoadElf(const TByteView& file) {
     if (file.Size() < ElfHeaderSize)
         return 0;
     const TByteView image = file.InByteOrder(file.U8(5) == BigEndianEncoding);
-    const auto sections = TSectionHeaders::Locate(image);
+    const auto sections = TSectionHeaders::Locate(image, Problem_);
     if (!sections)
         return 0;
     const TScannedTables scanned = ScanSections(*sections, image.U16(50));
@@ -123,11 +145,22 @@ uint32_t TSymbolList::LoadElf(const TByteView& file) {
         return 0;
     const uint32_t capacity = symbolSection.Size / symbolSection.EntrySize;
     const auto table = image.Slice(symbolSection.Offset, symbolSection.Size);
-    if (capacity == 0 || !table)
+    if (capacity == 0)
         return 0;
+    if (!table) {
+        Problem_ = TruncatedTableProblem("symbol table", *scanned.SymbolTable, symbolSection.Offset,
+                                         symbolSection.Size, image.Size(), TableLoss::AllNames);
+        return 0;
+    }
     Capacity_ = capacity;
-    const TByteView strings =
+    const TStringTable stringTable =
         LocateStringTable(image, *sections, symbolSection, scanned.StringTable);
+    const TByteView& strings = stringTable.Table;
+    if (stringTable.CutSection) {
+        const TSectionHeader cut = (*sections)[*stringTable.CutSection];
+        Problem_ = TruncatedTableProblem("string table", *stringTable.CutSection, cut.Offset,
+                                         cut.Size, image.Size(), TableLoss::SomeNames);
+    }
 
     std::vector<TFoundSymbol> found;
     found.reserve(capacity);

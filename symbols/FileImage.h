@@ -7,8 +7,17 @@
 
 namespace hookmeter {
 
-// The file's bytes; empty when the file cannot be opened or read. Throws std::bad_alloc when the
-// file does not fit in memory.
-std::vector<uint8_t> ReadFileImage(const std::string& fileName);
+// No DSP executable comes near this size; a larger file is not read.
+inline constexpr uint64_t MaxFileImageSize = uint64_t{1} << 30;
+
+struct TFileImage {
+    std::vector<uint8_t> Bytes; // empty when the file was not read
+    std::string Problem;        // why a file that exists was not read; empty otherwise
+};
+
+// The bytes of a regular file of at most MaxFileImageSize bytes. A missing or unreadable file
+// gives no bytes and no problem; a file of another kind (a folder, a device, a pipe) or a larger
+// one gives no bytes and says why. Throws std::bad_alloc when the file does not fit in memory.
+TFileImage ReadFileImage(const std::string& fileName);
 
 } // namespace hookmeter

@@ -64,6 +64,7 @@ void AssignNames(const std::string& dspOutFileName, bool globalOnly,
                  std::span<FunctionEntry> functions, std::span<TaskEntry> tasks, TNames& names) {
     names.SymbolList = std::make_unique<TSymbolList>(dspOutFileName, globalOnly);
     const TSymbolList& symbols = *names.SymbolList;
+    names.Problem = symbols.Problem();
 
     names.FunctionNamesFound = NameFromSymbols(functions, symbols, &FunctionKey);
     names.UnnamedFunctionNames =

@@ -22,11 +22,13 @@ struct TNames {
     std::unique_ptr<char[]> UnnamedTaskNames;     // 16-character slots
     uint32_t FunctionNamesFound = 0;              // entries whose address carries a symbol
     uint32_t TaskNamesFound = 0;                  // task 0 counts when a symbol lies at 0
+    std::string Problem; // why the executable gave no or fewer names, as a status line; or empty
 };
 
 // Reads the executable's symbols (an unreadable or unrecognised file gives none) and sets every
-// entry's Name. Entries are in ascending key order; tasks[0] is the task with handle 0.
-// Throws std::bad_alloc when memory runs out.
+// entry's Name; names.Problem says why an executable that exists gave no or fewer names, where
+// the counts alone would leave a user guessing. Entries are in ascending key order; tasks[0] is the
+// task with handle 0. Throws std::bad_alloc when memory runs out.
 void AssignNames(const std::string& dspOutFileName, bool globalOnly,
                  std::span<FunctionEntry> functions, std::span<TaskEntry> tasks, TNames& names);
 

@@ -51,8 +51,9 @@ SymbolEntry MakeEntry(uint32_t address, std::span<const std::string_view> names)
 } // namespace
 
 TSymbolList::TSymbolList(const std::string& fileName, bool globalOnly) : GlobalOnly_(globalOnly) {
-    const std::vector<uint8_t> image = ReadFileImage(fileName);
-    Load(TByteView(image));
+    const TFileImage image = ReadFileImage(fileName);
+    Problem_ = image.Problem;
+    Load(TByteView(image.Bytes));
 }
 
 TSymbolList::TSymbolList(std::span<const uint8_t> image, bool globalOnly)

@@ -4,7 +4,8 @@
 // The executable is untrusted input. Whatever it holds, reading it never looks past the bytes
 // actually read and never allocates more than the file's size can justify; a file that cannot be
 // opened, is not recognised, or whose symbol table cannot lie inside it gives an empty list.
-// Nothing is ever reported: a poor file only shows as fewer names found.
+// Where a user could not otherwise tell why names are missing (a file that is not a regular file
+// or too large, a table that reaches past the end of the file), Problem says why.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +52,8 @@ public:
     int32_t Count() const { return int32_t(Symbols.size()); }
     bool GlobalOnly() const { return GlobalOnly_; }
     std::span<const SymbolEntry> Entries() const { return Symbols; }
+    // One line saying why names could not be read, as a status line; empty when there is none.
+    const std::string& Problem() const { return Problem_; }
 
 private:
     // One symbol as a loader found it; the name points into the file's bytes.
@@ -70,6 +73,7 @@ private:
     uint32_t Capacity_ = 0;
     std::vector<SymbolEntry> Symbols; // ascending, unsigned, unique addresses
     bool GlobalOnly_;
+    std::string Problem_;
 };
 
 } // namespace hookmeter

@@ -28,8 +28,8 @@ class TJobChannel;
 class TFormProfile final : public QWidget, public TSettingsControls {
     Q_OBJECT
 public:
-    // Reads "profile.ini" from the settings directory, which is the executable's directory when
-    // empty. Throws TSettingsFileError when the file exists but cannot be read.
+    // Reads "profile.ini" from the settings directory; when it is empty, from the program's place
+    // for it (SettingsFilePath). Throws TSettingsFileError when the file exists but cannot be read.
     explicit TFormProfile(const QString& settingsDirectory = {});
     // Writes "profile.ini", then waits for a running job.
     ~TFormProfile() override;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace hookmeter {
 
@@ -20,7 +21,17 @@ TSettingsFileError FileError(const char* what, const QString& path, const QStrin
 } // namespace
 
 QString SettingsFilePath(const QString& directory) {
-    const QString folder = directory.isEmpty() ? QCoreApplication::applicationDirPath() : directory;
+    if (directory.isEmpty())
+        return ProgramSettingsFilePath(QCoreApplication::applicationDirPath());
+    return QDir(directory).filePath(QStringLiteral("profile.ini"));
+}
+
+QString ProgramSettingsFilePath(const QString& programDirectory) {
+    if (QFileInfo(programDirectory).isWritable())
+        return QDir(programDirectory).filePath(QStringLiteral("profile.ini"));
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/hookmeter";
+    QDir().mkpath(folder); // a folder that cannot be made shows when the file is written
     return QDir(folder).filePath(QStringLiteral("profile.ini"));
 }
 

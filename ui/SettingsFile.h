@@ -1,4 +1,5 @@
-// Reading and writing "profile.ini", the settings file in the directory of the executable.
+// Reading and writing "profile.ini", the settings file: beside the executable, or in the user's
+// configuration folder when the program was installed into a folder the user may not write.
 #pragma once
 
 #include "ui/SettingsList.h"
@@ -14,8 +15,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// "profile.ini" in the given directory, or beside the running executable when it is empty.
+// "profile.ini" in the given directory; when it is empty, ProgramSettingsFilePath of the running
+// executable's directory.
 QString SettingsFilePath(const QString& directory);
+
+// Where a program that runs from programDirectory keeps "profile.ini": beside it when the user may
+// write that folder (a build or an unpacked folder), otherwise "hookmeter/profile.ini" in the
+// user's configuration folder ($XDG_CONFIG_HOME, else ~/.config), which is created when missing so
+// that the file can be written at exit.
+QString ProgramSettingsFilePath(const QString& programDirectory);
 
 // The list held by the file at the path; an empty list when no file exists there. Throws
 // TSettingsFileError when the file exists but cannot be read.

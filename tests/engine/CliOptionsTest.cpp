@@ -53,7 +53,17 @@ TEST(CliOptions, UsageErrors) {
                                                {"--call-list"},
                                                {"--profile"},
                                                {"--frobnicate", "t"},
-                                               {"--symbols", "x.out", "t"}}) {
+                                               {"--symbols", "x.out", "t"},
+                                               {"--compare", "base.csv"},
+                                               {"--compare", "a", "b", "t"},
+                                               {"--compare", "a", "b", "--symbols", "x.out"},
+                                               {"--threshold", "5", "t"},
+                                               {"--min-calls", "5", "t"},
+                                               {"--compare", "a", "b", "--threshold", "-1"},
+                                               {"--compare", "a", "b", "--threshold", "5x"},
+                                               {"--compare", "a", "b", "--threshold", "inf"},
+                                               {"--compare", "a", "b", "--threshold"},
+                                               {"--compare", "a", "b", "--min-calls", "-1"}}) {
         TParsedOptions parsed = Parse(arguments);
         EXPECT_FALSE(parsed.Options) << testing::PrintToString(arguments);
         EXPECT_FALSE(parsed.Error.empty());
@@ -91,6 +101,21 @@ TEST(CliOptions, OptionalOutputsAndTheClock) {
                                                {"--folded"},
                                                {"--stats"}})
         EXPECT_FALSE(Parse(arguments).Options) << testing::PrintToString(arguments);
+}
+
+TEST(CliOptions, CompareTakesTwoSummariesAndAGate) {
+    TParsedOptions parsed = Parse({"--threshold", "2.5%", "--compare", "-base", "new.csv"});
+    ASSERT_TRUE(parsed.Options) << parsed.Error;
+    EXPECT_EQ(parsed.Options->Command, TCliOptions::Action::Compare);
+    const TCompareOptions& compare = parsed.Options->Compare;
+    EXPECT_EQ(compare.BaseFileName, "-base");
+    EXPECT_EQ(compare.NewFileName, "new.csv");
+    EXPECT_EQ(compare.ThresholdPercent, 2.5);
+    EXPECT_FALSE(compare.MinCalls);
+    TParsedOptions noGate = Parse({"--compare", "a", "b", "--min-calls", "0"});
+    ASSERT_TRUE(noGate.Options) << noGate.Error;
+    EXPECT_FALSE(noGate.Options->Compare.ThresholdPercent);
+    EXPECT_EQ(noGate.Options->Compare.MinCalls, 0u);
 }
 
 } // namespace
