@@ -1,7 +1,11 @@
 // Writes a deterministic synthetic trace: a few tasks switched round-robin, a few hundred
 // functions nesting up to 30 deep, in the binary or the text form.
 //
-//   generate-trace [--text] [--records N] [--functions N] [--tasks N] [--seed N] OUTFILE
+//   generate-trace [--text] [--all-functions] [--records N] [--functions N] [--tasks N]
+//                  [--seed N] OUTFILE
+//
+// --all-functions calls every one of the functions once before the calls turn random, so a
+// short trace uses them all too (--functions 65536 fills the job's function table).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +21,7 @@ struct TSettings {
     uint32_t Tasks = 4;
     uint64_t Seed = 1;
     bool Text = false;
+    bool AllFunctions = false;
     const char* OutFile = nullptr;
 };
 
@@ -66,6 +71,10 @@ bool ParseArguments(int argc, char** argv, TSettings& settings) {
             settings.Text = true;
             continue;
         }
+        if (argument == "--all-functions") {
+            settings.AllFunctions = true;
+            continue;
+        }
         if (argument[0] != '-') {
             if (settings.OutFile != nullptr)
                 return false;
@@ -94,8 +103,8 @@ bool ParseArguments(int argc, char** argv, TSettings& settings) {
 int main(int argc, char** argv) {
     TSettings settings;
     if (!ParseArguments(argc, argv, settings)) {
-        std::fputs("usage: generate-trace [--text] [--records N] [--functions N] [--tasks N] "
-                   "[--seed N] OUTFILE\n",
+        std::fputs("usage: generate-trace [--text] [--all-functions] [--records N] "
+                   "[--functions N] [--tasks N] [--seed N] OUTFILE\n",
                    stderr);
         return 2;
     }
@@ -116,6 +125,7 @@ int main(int argc, char** argv) {
     uint32_t current = 0;
     uint64_t tsc = 1000;
     uint64_t written = 0;
+    uint32_t nextUnused = settings.AllFunctions ? 0 : settings.Functions;
     auto emit = [&](uint32_t address) {
         tsc += 1 + random.Below(40);
         writer.Write(address, tsc);
@@ -130,7 +140,9 @@ int main(int argc, char** argv) {
             current = (current + 1) % settings.Tasks;
             emit((TaskBase + current * 0x100) | 2);
         } else if (stack.empty() || (stack.size() < MaxDepth && roll < 520)) {
-            uint32_t function = FunctionBase + random.Below(settings.Functions) * 0x40;
+            uint32_t index =
+                nextUnused < settings.Functions ? nextUnused++ : random.Below(settings.Functions);
+            uint32_t function = FunctionBase + index * 0x40;
             stack.push_back(function);
             emit(function);
         } else {

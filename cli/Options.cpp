@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace hookmeter {
 
@@ -21,6 +22,10 @@ const char* const UsageText =
     "\"_profile.csv\"\n"
     "  --stack-size N      call-stack frames per task, 64..8192, default 256\n"
     "  --quiet             print no status lines\n"
+    "  --timeline FILE     also write a timeline for trace viewers (Trace Event Format JSON)\n"
+    "  --folded FILE       also write folded stacks for flame graphs\n"
+    "  --stats FILE        also write percentiles and worst calls per function and task (CSV)\n"
+    "  --clock-hz HZ       DSP clock, e.g. 600e6: timeline times in microseconds, not cycles\n"
     "  --symbols EXE       list the symbols of EXE as a job holds them: address, tab, name\n"
     "  --compare BASE NEW  compare two profile summaries, before and after a change\n"
     "  --threshold PCT     with --compare: exit 1 when a function's average exclusive cycles\n"
@@ -44,6 +49,15 @@ std::optional<uint32_t> ParseStackSize(const std::string& text) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < MinStackSize ||
         value > MaxStackSize)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> ParseClockHz(const std::string& text) {
+    double value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
+        value < 1)
         return std::nullopt;
     return value;
 }
@@ -96,6 +110,24 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
         } else if (argument == "--profile") {
             if (!value(options.ProfileFileName))
                 return Fail("--profile needs a file name");
+        } else if (argument == "--timeline") {
+            if (!value(options.TimelineFileName))
+                return Fail("--timeline needs a file name");
+        } else if (argument == "--folded") {
+            if (!value(options.FoldedFileName))
+                return Fail("--folded needs a file name");
+        } else if (argument == "--stats") {
+            if (!value(options.StatsFileName))
+                return Fail("--stats needs a file name");
+        } else if (argument == "--clock-hz") {
+            std::string text;
+            if (!value(text))
+                return Fail("--clock-hz needs a frequency");
+            std::optional<double> hz = ParseClockHz(text);
+            if (!hz)
+                return Fail("--clock-hz must be a number of cycles per second, at least 1, not '" +
+                            text + "'");
+            options.ClockHz = *hz;
         } else if (argument == "--stack-size") {
             std::string text;
             if (!value(text))

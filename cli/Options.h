@@ -21,6 +21,10 @@ struct TCliOptions {
     std::string ProfileFileName;  // empty: derived from the raw file name
     uint32_t CallStackSize = 256;
     bool Quiet = false;
+    std::string TimelineFileName; // empty: no timeline
+    std::string FoldedFileName;   // empty: no folded stacks
+    std::string StatsFileName;    // empty: no distributions file
+    double ClockHz = 0;           // 0: timeline times in cycles
     TCompareOptions Compare;
 };
 

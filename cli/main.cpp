@@ -105,6 +105,10 @@ int RunJob(const TCliOptions& options, TStopOnSignal& stopOnSignal) {
     job.ProfileFileName =
         options.ProfileFileName.empty() ? derived.ProfileFileName : options.ProfileFileName;
     job.CallStackSize = options.CallStackSize;
+    job.TimelineFileName = options.TimelineFileName;
+    job.FoldedFileName = options.FoldedFileName;
+    job.StatsFileName = options.StatsFileName;
+    job.ClockHz = options.ClockHz;
     job.StatusLines = &statusLines;
     stopOnSignal.Watch(job);
     job.Start();

@@ -30,14 +30,18 @@ struct TFunctionResult {
     // The completed call with the largest inclusive cycles, the earliest of equals.
     uint64_t WorstEnterTSC = 0;
     std::string WorstTask;
-    std::string WorstPath; // "task;outer;...;function"
+    uint32_t WorstNode = 0; // its node in the call tree (or its caller's, when the tree was full)
+    // "task;outer;...;function"; kept only when the job's CollectResults was on (so many paths
+    // take much memory), else empty: CallPath(CallTree, WorstNode, Name) makes it.
+    std::string WorstPath;
 };
 
 struct TTaskResult {
     uint32_t Handle = 0;
     std::string Name;
     uint32_t SwitchIns = 0;
-    TDistribution Slices; // run slices
+    TDistribution Slices;       // run slices; Mean is TotalCycles / SwitchIns, as in the summary
+    uint32_t SlicesCounted = 0; // run slices in the distribution
     uint64_t TotalCycles = 0;
     double Share = 0; // percent of the cycles of all tasks
     int32_t MaxStackDepth = 0;
@@ -60,6 +64,10 @@ struct TCallTree {
     std::vector<std::string> Names;
     bool Folded = false; // some paths were deeper than the tree keeps and were folded
 };
+
+// The call path of `node` as "task;outer;...;function" for a call of `function`; when the tree
+// was full and the call was counted in a caller's node, ";...;" and the function end the path.
+std::string CallPath(const TCallTree& tree, uint32_t node, const std::string& function);
 
 struct TWrittenFile {
     std::string Role; // "Call list", "Profile summary", "Timeline", "Folded stacks", ...

@@ -34,6 +34,11 @@ void TProfile::WaitFor() {
         Thread.join();
 }
 
+std::shared_ptr<const TJobResults> TProfile::Results() const {
+    std::lock_guard guard(ResultsLock);
+    return FinishedResults;
+}
+
 void TProfile::Stop() {
     StopRequested.store(true);
 }
@@ -50,6 +55,10 @@ void TProfile::Execute() {
         status.AddStatusLine("!!!Not enough memory to process the profile data!!!");
     } catch (const std::exception& error) {
         status.FormatStatusLine("!!!Profile data processing failed: %s!!!", error.what());
+    }
+    {
+        std::lock_guard guard(ResultsLock);
+        FinishedResults = Job->Results;
     }
     JobProgress.Phase = JobPhase::Finished;
     status.AddStatusLine("Profile data processing complete.");

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -64,6 +65,8 @@ private:
 
     std::unique_ptr<TProfileJob> Job; // the working state; lives as long as the job object
     TJobProgress JobProgress;
+    mutable std::mutex ResultsLock;
+    std::shared_ptr<const TJobResults> FinishedResults; // guarded by ResultsLock
     std::atomic<bool> StopRequested{false};
     std::atomic<bool> EndedByStop{false};
     std::thread Thread;

@@ -2,6 +2,7 @@
 
 #include "engine/CallList.h"
 #include "engine/FirstPass.h"
+#include "engine/JobOutputs.h"
 #include "engine/Profile.h"
 #include "engine/Replay.h"
 #include "engine/Summary.h"
@@ -144,7 +145,12 @@ TProfileJob::Outcome TProfileJob::Run(const TProfile& parameters, TStatusReporte
     }
     TCallListWriter callList(CallListFile, Tables);
     callList.WriteHeader();
-    TReplay replay(Tables, callStackSize, callList, status, startTask, FirstTSC);
+    TJobOutputs outputs(parameters, Tables, callStackSize,
+                        [&](TOutputFile& file, const std::string& fileName) {
+                            return OpenReport(file, fileName, parameters);
+                        });
+    TReplay replay(Tables, callStackSize, outputs.Start(callList, status, startTask, FirstTSC),
+                   status, startTask, FirstTSC);
     progress.Done = 0;
     progress.Total = ValidRecords;
     progress.Phase = JobPhase::Replay;
@@ -165,6 +171,9 @@ TProfileJob::Outcome TProfileJob::Run(const TProfile& parameters, TStatusReporte
     ReportEndOfRun(replay, status);
     if (stop)
         return StopWithoutReports(status);
+    Results = outputs.Finish(status, FirstTSC, LastTSC);
+    if (Results && callListWritten)
+        Results->Files.insert(Results->Files.begin(), {"Call list", parameters.CallListFileName});
 
     // Both reports replace the earlier ones together, once both are complete.
     auto publishCallList = [&] {
@@ -186,6 +195,8 @@ TProfileJob::Outcome TProfileJob::Run(const TProfile& parameters, TStatusReporte
     publishCallList();
     if (!ProfileFile.Publish() || !profileWritten)
         status.AddStatusLine(ProfileIncomplete);
+    else if (Results)
+        Results->Files.push_back({"Profile summary", parameters.ProfileFileName});
     return Outcome::Ended;
 }
 
@@ -193,6 +204,7 @@ TProfileJob::Outcome TProfileJob::StopWithoutReports(TStatusReporter& status) {
     RawFile.Close();
     CallListFile.Discard();
     ProfileFile.Discard();
+    Results.reset();
     status.AddStatusLine("!!!Processing stopped, the reports are not written!!!");
     return Outcome::Stopped;
 }

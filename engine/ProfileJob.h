@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/JobProgress.h"
+#include "engine/JobResults.h"
 #include "engine/OutputFile.h"
 #include "engine/RawFile.h"
 #include "engine/StatusReporter.h"
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace hookmeter {
@@ -32,6 +34,9 @@ public:
     // removed. `stop` is looked at between the steps and before every block of records.
     Outcome Run(const TProfile& parameters, TStatusReporter& status, TJobProgress& progress,
                 const std::atomic<bool>& stop);
+
+    // What the job found, when its parameters asked for more than the two reports.
+    std::shared_ptr<TJobResults> Results;
 
 private:
     struct TReplayEnd {

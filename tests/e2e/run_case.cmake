@@ -31,6 +31,10 @@
 #                      a directory path is never taken for a written report
 #   UNCHANGED_FILES    files that must hold the same bytes after the run (the raw file always)
 # The command runs in WORK_DIR. A passing case removes its work directory.
+#
+# -DEXTRA_ARGS=a|b|c adds arguments after the case's own (the optional outputs); the reports,
+# status lines and exit status must stay what the case expects, and -DEXTRA_FILES=x|y names
+# files those arguments must have written into WORK_DIR.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -113,6 +117,10 @@ endif()
 
 if(EXISTS "${CASE_DIR}/case.cmake")
   include("${CASE_DIR}/case.cmake")
+endif()
+if(DEFINED EXTRA_ARGS)
+  string(REPLACE "|" ";" extra_args "${EXTRA_ARGS}")
+  list(APPEND ARGS ${extra_args})
 endif()
 
 if(RAW_NAME)
@@ -200,6 +208,15 @@ foreach(file IN LISTS UNCHANGED_FILES)
     endif()
   endif()
 endforeach()
+
+if(DEFINED EXTRA_FILES)
+  string(REPLACE "|" ";" extra_files "${EXTRA_FILES}")
+  foreach(file IN LISTS extra_files)
+    if(NOT EXISTS "${WORK_DIR}/${file}")
+      fail("${file} was not written")
+    endif()
+  endforeach()
+endif()
 
 if(failures)
   message(FATAL_ERROR "case ${CASE_DIR} failed (work directory kept: ${WORK_DIR}):\n${failures}")

@@ -80,6 +80,29 @@ TEST(CliOptions, HelpVersionAndSymbols) {
     EXPECT_TRUE(parsed.Options->AllSymbols);
 }
 
+TEST(CliOptions, OptionalOutputsAndTheClock) {
+    TParsedOptions parsed = Parse({"--timeline", "t.json", "--folded", "f.txt", "--stats", "s.csv",
+                                   "--clock-hz", "600e6", "trace.bin"});
+    ASSERT_TRUE(parsed.Options) << parsed.Error;
+    EXPECT_EQ(parsed.Options->TimelineFileName, "t.json");
+    EXPECT_EQ(parsed.Options->FoldedFileName, "f.txt");
+    EXPECT_EQ(parsed.Options->StatsFileName, "s.csv");
+    EXPECT_EQ(parsed.Options->ClockHz, 600e6);
+    EXPECT_EQ(Parse({"t"}).Options->ClockHz, 0);
+    EXPECT_EQ(Parse({"--clock-hz", "1000000", "t"}).Options->ClockHz, 1e6);
+    for (std::vector<std::string> arguments : {std::vector<std::string>{"--clock-hz", "0", "t"},
+                                               {"--clock-hz", "-5", "t"},
+                                               {"--clock-hz", "0.5", "t"},
+                                               {"--clock-hz", "fast", "t"},
+                                               {"--clock-hz", "inf", "t"},
+                                               {"--clock-hz", "1e6x", "t"},
+                                               {"--clock-hz"},
+                                               {"--timeline"},
+                                               {"--folded"},
+                                               {"--stats"}})
+        EXPECT_FALSE(Parse(arguments).Options) << testing::PrintToString(arguments);
+}
+
 TEST(CliOptions, CompareTakesTwoSummariesAndAGate) {
     TParsedOptions parsed = Parse({"--threshold", "2.5%", "--compare", "-base", "new.csv"});
     ASSERT_TRUE(parsed.Options) << parsed.Error;

@@ -1,0 +1,94 @@
+#include "engine/JobOutputs.h"
+
+#include "engine/FoldedFile.h"
+#include "engine/Profile.h"
+#include "engine/StatsFile.h"
+
+namespace hookmeter {
+
+TJobOutputs::TJobOutputs(const TProfile& parameters, TProfileTables& tables, uint32_t callStackSize,
+                         TOpenOutput openOutput)
+    : Parameters(parameters), Tables(tables), CallStackSize(callStackSize),
+      OpenOutput(std::move(openOutput)),
+      IsWanted(parameters.CollectResults || !parameters.TimelineFileName.empty() ||
+               !parameters.FoldedFileName.empty() || !parameters.StatsFileName.empty()) {}
+
+TJobOutputs::~TJobOutputs() {
+    if (Timeline)
+        Timeline->Finish(0);
+}
+
+TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& status,
+                                    const TaskEntry& startTask, uint64_t firstTSC) {
+    if (!IsWanted)
+        return callList;
+    FanOut.Add(callList);
+    Tree.emplace(Tables, CallStackSize);
+    FanOut.Add(*Tree);
+    Distributions.emplace(Tables, *Tree);
+    FanOut.Add(*Distributions);
+    if (!Parameters.TimelineFileName.empty()) {
+        if (OpenOutput(TimelineFile, Parameters.TimelineFileName)) {
+            Timeline.emplace(TimelineFile, Tables, Parameters.RawDataFileName, firstTSC,
+                             Parameters.ClockHz);
+            Timeline->Begin(startTask);
+            FanOut.Add(*Timeline);
+        } else {
+            status.AddStatusLine("!!!Can not open timeline file!!!");
+        }
+    }
+    return FanOut;
+}
+
+bool TJobOutputs::WriteFile(const std::string& fileName, const char* openFailure,
+                            const char* writeFailure, TStatusReporter& status,
+                            const std::function<void(TOutputFile&)>& write) {
+    TOutputFile file;
+    if (!OpenOutput(file, fileName)) {
+        status.AddStatusLine(openFailure);
+        return false;
+    }
+    write(file);
+    if (!file.Close()) {
+        status.AddStatusLine(writeFailure);
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64_t firstTSC,
+                                                 uint64_t lastTSC) {
+    if (!IsWanted)
+        return nullptr;
+    bool timelineWritten = false;
+    if (Timeline) {
+        Timeline->Finish(lastTSC);
+        Timeline.reset();
+        timelineWritten = TimelineFile.Close();
+        if (!timelineWritten)
+            status.AddStatusLine("!!!Can not write timeline file, the timeline is incomplete!!!");
+    }
+    auto results = std::make_shared<TJobResults>(
+        Distributions->TakeResults(*Tree, firstTSC, lastTSC, Parameters.CollectResults));
+    Distributions.reset();
+    Tree.reset();
+    if (results->CallTree.Folded)
+        status.FormatStatusLine("Calls deeper than %u or on paths beyond the first %u are counted "
+                                "in their callers in the folded stacks and the call tree.",
+                                TCallTreeBuilder::MaxDepth, TCallTreeBuilder::MaxNodes);
+    if (timelineWritten)
+        results->Files.push_back({"Timeline", Parameters.TimelineFileName});
+    if (!Parameters.FoldedFileName.empty() &&
+        WriteFile(Parameters.FoldedFileName, "!!!Can not open folded stacks file!!!",
+                  "!!!Can not write folded stacks file, the folded stacks are incomplete!!!",
+                  status, [&](TOutputFile& file) { WriteFoldedStacks(file, results->CallTree); }))
+        results->Files.push_back({"Folded stacks", Parameters.FoldedFileName});
+    if (!Parameters.StatsFileName.empty() &&
+        WriteFile(Parameters.StatsFileName, "!!!Can not open statistics file!!!",
+                  "!!!Can not write statistics file, the statistics are incomplete!!!", status,
+                  [&](TOutputFile& file) { WriteStatsFile(file, *results); }))
+        results->Files.push_back({"Statistics", Parameters.StatsFileName});
+    return results;
+}
+
+} // namespace hookmeter

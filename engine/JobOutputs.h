@@ -1,0 +1,66 @@
+// The job's optional outputs beyond the two reports: the timeline, the folded stacks, the
+// distributions file and the results kept in memory. They watch the same replay as the call
+// list; when none is asked for, the call list is the replay's only observer.
+#pragma once
+
+#include "engine/CallList.h"
+#include "engine/CallTree.h"
+#include "engine/Distributions.h"
+#include "engine/JobResults.h"
+#include "engine/OutputFile.h"
+#include "engine/ReplayObserver.h"
+#include "engine/StatusReporter.h"
+#include "engine/Tables.h"
+#include "engine/Timeline.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace hookmeter {
+
+class TProfile;
+
+class TJobOutputs {
+public:
+    // Opens an output file, with the same checks as the reports.
+    using TOpenOutput = std::function<bool(TOutputFile&, const std::string&)>;
+
+    TJobOutputs(const TProfile& parameters, TProfileTables& tables, uint32_t callStackSize,
+                TOpenOutput openOutput);
+    // Closes the timeline as valid JSON also when the job ends early.
+    ~TJobOutputs();
+
+    // True when anything beyond the two reports is wanted.
+    bool Wanted() const { return IsWanted; }
+
+    // Opens the timeline and sets up the observers; returns the observer for the replay.
+    TReplayObserver& Start(TCallListWriter& callList, TStatusReporter& status,
+                           const TaskEntry& startTask, uint64_t firstTSC);
+    // After the replay and its final flush: finishes and writes every output, and returns the
+    // results (none when nothing beyond the reports was wanted). Call before the summary
+    // reorders the tables.
+    std::shared_ptr<TJobResults> Finish(TStatusReporter& status, uint64_t firstTSC,
+                                        uint64_t lastTSC);
+
+private:
+    // Writes one output file; false after a failure, which is reported.
+    bool WriteFile(const std::string& fileName, const char* openFailure, const char* writeFailure,
+                   TStatusReporter& status, const std::function<void(TOutputFile&)>& write);
+
+    const TProfile& Parameters;
+    TProfileTables& Tables;
+    uint32_t CallStackSize;
+    TOpenOutput OpenOutput;
+    bool IsWanted;
+
+    TObserverFanOut FanOut;
+    std::optional<TCallTreeBuilder> Tree;
+    std::optional<TDistributionCollector> Distributions;
+    TOutputFile TimelineFile;
+    std::optional<TTimelineWriter> Timeline;
+};
+
+} // namespace hookmeter

@@ -1,0 +1,55 @@
+// A log-linear histogram of cycle counts for percentiles. Values below 128 have a bucket each;
+// above, every power of two is split into 64 equal buckets, so a bucket is never wider than
+// 1/64 of its lower bound and its middle is within 1/128 (under 1%) of any value in it, and
+// within 1 cycle for values below 256.
+//
+// Memory does not grow with the number of values: only buckets that were hit are kept, packed
+// as the gaps between them and their counts (one byte for a bucket hit up to 8 times, at most
+// 16 buckets after the one before), and a histogram whose buckets are mostly hit turns into one
+// count per bucket over the range hit. Either way it is bounded by the 3,776 buckets, whatever the
+// number of values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace hookmeter {
+
+class TLogHistogram {
+public:
+    void Add(uint64_t value);
+    uint64_t Count() const { return Values; }
+    // Nearest rank: the smallest v such that at least `percent` % of the values are <= v, as
+    // the middle of its bucket, kept within `smallest` and `largest` (the exact extremes of the
+    // values, when known). 0 when empty.
+    uint64_t Percentile(uint32_t percent, uint64_t smallest = 0,
+                        uint64_t largest = ~uint64_t{0}) const;
+    // Frees the buckets.
+    void Clear();
+
+    static uint32_t BucketOf(uint64_t value);
+    static uint64_t MiddleOf(uint32_t bucket);
+
+private:
+    struct TEntry {
+        uint32_t Gap; // buckets from the previous entry's (from -1 for the first)
+        uint32_t Count;
+        size_t Length; // bytes it takes
+    };
+    static TEntry Decode(const uint8_t* at);
+    static size_t Encode(uint8_t* out, uint32_t gap, uint32_t count);
+    // Replaces `length` bytes at `at` by the encoding of the given entries.
+    void Replace(size_t at, size_t length, const uint8_t* bytes, size_t count);
+    void AddPacked(uint32_t bucket);
+    void MakeDense();
+
+    // Packed: the entries one after the other. Dense: a 32-bit count per bucket from
+    // DenseFirst on, four bytes each.
+    std::vector<uint8_t> Bytes;
+    uint32_t Values = 0; // a job counts calls and slices in 32 bits too
+    uint16_t DenseFirst = 0;
+    bool Dense = false;
+};
+
+} // namespace hookmeter

@@ -1,0 +1,255 @@
+#include "engine/Timeline.h"
+
+#include "engine/Entries.h"
+#include "engine/JsonText.h"
+#include "engine/NumberFormat.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace hookmeter {
+namespace {
+
+constexpr uint64_t NotCached = ~uint64_t{0};
+constexpr size_t MaxEventHead = 160; // the longest fixed part of an event
+
+char* Append(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// Microseconds with three decimals.
+char* FormatMicroseconds(char* out, uint64_t nanoseconds) {
+    out = FormatUnsigned(out, nanoseconds / 1000, 0);
+    unsigned fraction = unsigned(nanoseconds % 1000);
+    out[0] = '.';
+    out[1] = char('0' + fraction / 100);
+    out[2] = char('0' + fraction / 10 % 10);
+    out[3] = char('0' + fraction % 10);
+    return out + 4;
+}
+
+std::string JsonText(std::string_view text) {
+    std::string json;
+    AppendJsonString(json, text);
+    return json;
+}
+
+} // namespace
+
+TTimelineWriter::TTimelineWriter(TOutputFile& file, TProfileTables& tables,
+                                 std::string_view processName, uint64_t firstTSC, double clockHz)
+    : File(file), Tables(tables), ProcessName(JsonText(processName)), FirstTSC(firstTSC),
+      NanosecondsPerCycle(clockHz >= 1 ? 1e9 / clockHz : 0), TaskTracks(tables.TaskCount, 0),
+      OpenSlices(FirstTaskTrack + tables.TaskCount, 0),
+      FunctionNames(tables.FunctionCount, NotCached), TaskNames(tables.TaskCount, NotCached) {}
+
+uint64_t TTimelineWriter::TimeOf(uint64_t tsc) {
+    uint64_t cycles = tsc > FirstTSC ? tsc - FirstTSC : 0;
+    uint64_t time = cycles;
+    if (NanosecondsPerCycle > 0) {
+        long double nanoseconds = (long double)cycles * NanosecondsPerCycle + 0.5L;
+        time = nanoseconds < 1.8e19L ? uint64_t(nanoseconds) : ~uint64_t{0}; // a slow clock
+    }
+    if (time > LastTime)
+        LastTime = time;
+    return LastTime;
+}
+
+std::string_view TTimelineWriter::CachedName(std::vector<uint64_t>& cache, size_t index,
+                                             const char* name) {
+    if (cache[index] == NotCached) {
+        size_t offset = NamePool.size();
+        AppendJsonString(NamePool, PrintableName(name));
+        cache[index] = uint64_t(offset) << 32 | (NamePool.size() - offset);
+    }
+    return std::string_view(NamePool).substr(cache[index] >> 32, uint32_t(cache[index]));
+}
+
+std::string_view TTimelineWriter::FunctionName(const FunctionEntry& function) {
+    return CachedName(FunctionNames, &function - Tables.FunctionEntries().data(), function.Name);
+}
+
+std::string_view TTimelineWriter::TaskName(const TaskEntry& task) {
+    return CachedName(TaskNames, &task - Tables.TaskEntries().data(), task.Name);
+}
+
+void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
+                                 std::string_view jsonName, std::string_view tail) {
+    size_t size = MaxEventHead + jsonName.size() + tail.size();
+    char* out = File.Reserve(size <= TOutputFile::ReserveLimit ? size : MaxEventHead);
+    out = Append(out, ",\n{\"ph\":\"");
+    *out++ = phase;
+    out = Append(out, phase == 'i' ? "\",\"s\":\"t\",\"pid\":1,\"tid\":" : "\",\"pid\":1,\"tid\":");
+    out = FormatUnsigned(out, track, 0);
+    out = Append(out, ",\"ts\":");
+    out = FormatMicroseconds(out, time);
+    out = Append(out, ",\"name\":\"");
+    if (size <= TOutputFile::ReserveLimit) {
+        out = Append(out, jsonName);
+        File.Commit(Append(out, tail));
+        return;
+    }
+    File.Commit(out);
+    File.Write(jsonName);
+    File.Write(tail);
+}
+
+void TTimelineWriter::WriteTrackNames(uint32_t track, std::string_view jsonName,
+                                      uint32_t sortIndex) {
+    char* out = File.Reserve(MaxEventHead);
+    out = Append(out, ",\n{\"ph\":\"M\",\"pid\":1,\"tid\":");
+    out = FormatUnsigned(out, track, 0);
+    out = Append(out, ",\"name\":\"thread_name\",\"args\":{\"name\":\"");
+    File.Commit(out);
+    File.Write(jsonName);
+    out = File.Reserve(MaxEventHead);
+    out = Append(out, "\"}},\n{\"ph\":\"M\",\"pid\":1,\"tid\":");
+    out = FormatUnsigned(out, track, 0);
+    out = Append(out, ",\"name\":\"thread_sort_index\",\"args\":{\"sort_index\":");
+    out = FormatUnsigned(out, sortIndex, 0);
+    out = Append(out, "}}");
+    File.Commit(out);
+}
+
+uint32_t TTimelineWriter::TrackOf(const TaskEntry& task) {
+    uint32_t& track = TaskTracks[&task - Tables.TaskEntries().data()];
+    if (track == 0) {
+        track = NextTrack++;
+        WriteTrackNames(track, TaskName(task), track);
+    }
+    return track;
+}
+
+void TTimelineWriter::Begin(const TaskEntry& startTask) {
+    Begun = true;
+    File.Write("{\"traceEvents\":[\n{\"ph\":\"M\",\"pid\":1,\"tid\":0,\"name\":\"process_name\","
+               "\"args\":{\"name\":\"");
+    File.Write(ProcessName);
+    File.Write("\"}}");
+    WriteTrackNames(CoreTrack, "DSP core", 0);
+    WriteTrackNames(NotesTrack, "notes", 1);
+    TrackOf(startTask);
+    uint64_t time = TimeOf(FirstTSC);
+    WriteEvent('B', CoreTrack, time, TaskName(startTask), "\"}");
+    ++OpenSlices[CoreTrack];
+    CoreTask = &startTask - Tables.TaskEntries().data();
+    CoreStart = time;
+}
+
+void TTimelineWriter::EndCoreSlice(uint64_t time) {
+    if (CoreTask < 0)
+        return;
+    WriteEvent('E', CoreTrack, time, TaskName(Tables.TaskEntries()[CoreTask]), "\"}");
+    --OpenSlices[CoreTrack];
+    CoreTask = -1;
+}
+
+void TTimelineWriter::Finish(uint64_t lastTSC) {
+    if (Finished || !Begun)
+        return;
+    Finished = true;
+    uint64_t time = TimeOf(lastTSC);
+    EndCoreSlice(time);
+    // Only a job cut short leaves calls open; end them so that every "B" has its "E".
+    for (uint32_t track = 0; track < OpenSlices.size(); ++track)
+        for (; OpenSlices[track] > 0; --OpenSlices[track]) {
+            char* out = File.Reserve(MaxEventHead);
+            out = Append(out, ",\n{\"ph\":\"E\",\"pid\":1,\"tid\":");
+            out = FormatUnsigned(out, track, 0);
+            out = Append(out, ",\"ts\":");
+            out = FormatMicroseconds(out, time);
+            out = Append(out, "}");
+            File.Commit(out);
+        }
+    File.Write("\n],\n\"displayTimeUnit\":\"ns\",\n\"otherData\":{\"rawFile\":\"");
+    File.Write(ProcessName);
+    char text[160];
+    char* out = text;
+    out = Append(out, "\",\"firstTSC\":\"");
+    out = FormatUnsigned(out, FirstTSC, 0);
+    if (NanosecondsPerCycle > 0) {
+        out = Append(out, "\",\"timeUnit\":\"microseconds at clockHz\",\"clockHz\":\"");
+        out = std::to_chars(out, text + sizeof text, 1e9 / NanosecondsPerCycle,
+                            std::chars_format::fixed)
+                  .ptr;
+    } else {
+        out = Append(out, "\",\"timeUnit\":\"cycles: one cycle is shown as one nanosecond");
+    }
+    out = Append(out, "\"}}\n");
+    File.Write({text, size_t(out - text)});
+}
+
+void TTimelineWriter::FunctionEntered(const TaskEntry& task, std::span<const CallFrame> stack) {
+    const CallFrame& frame = stack.back();
+    const FunctionEntry* function = Tables.FindFunction(frame.Address);
+    if (function == nullptr)
+        return; // no call-list line will ever name it
+    uint32_t track = TrackOf(task);
+    WriteEvent('B', track, TimeOf(frame.EnterTSC), FunctionName(*function), "\"}");
+    ++OpenSlices[track];
+}
+
+void TTimelineWriter::CallCompleted(const TaskEntry& task, const FunctionEntry& function,
+                                    std::span<const CallFrame> stack, uint64_t inclusive,
+                                    uint64_t exclusive) {
+    uint32_t track = TrackOf(task);
+    char tail[MaxEventHead];
+    char* out = Append(tail, "\",\"args\":{\"inclusive\":");
+    out = FormatUnsigned(out, inclusive, 0);
+    out = Append(out, ",\"exclusive\":");
+    out = FormatUnsigned(out, exclusive, 0);
+    out = Append(out, ",\"address\":\"0x");
+    out = FormatHex8(out, function.Address);
+    out = Append(out, "\"}}");
+    WriteEvent('E', track, TimeOf(stack.back().ExitTSC), FunctionName(function),
+               {tail, size_t(out - tail)});
+    if (OpenSlices[track] > 0)
+        --OpenSlices[track];
+}
+
+void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame> stack,
+                               uint64_t cutTSC) {
+    uint32_t track = TrackOf(task);
+    uint64_t time = TimeOf(cutTSC);
+    for (auto frame = stack.rbegin(); frame != stack.rend(); ++frame) {
+        const FunctionEntry* function = Tables.FindFunction(frame->Address);
+        if (function == nullptr)
+            continue;
+        WriteEvent('E', track, time, FunctionName(*function),
+                   "\",\"args\":{\"cut\":\"no exit record\"}}");
+        if (OpenSlices[track] > 0)
+            --OpenSlices[track];
+    }
+}
+
+void TTimelineWriter::ExitWithoutEnter(const TaskEntry& task, const FunctionEntry& function,
+                                       uint64_t exitTSC) {
+    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), FunctionName(function),
+               "\",\"args\":{\"cut\":\"no enter record\"}}");
+}
+
+void TTimelineWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
+    uint64_t time = TimeOf(enterTSC);
+    int64_t index = &task - Tables.TaskEntries().data();
+    if (CoreTask == index && CoreStart == time)
+        return; // the start task's own enter record: its slice is already open
+    EndCoreSlice(time);
+    TrackOf(task);
+    WriteEvent('B', CoreTrack, time, TaskName(task), "\"}");
+    ++OpenSlices[CoreTrack];
+    CoreTask = index;
+    CoreStart = time;
+}
+
+void TTimelineWriter::TaskExited(const TaskEntry& task, uint64_t exitTSC) {
+    if (CoreTask == &task - Tables.TaskEntries().data())
+        EndCoreSlice(TimeOf(exitTSC));
+}
+
+void TTimelineWriter::InconsistencyNoted(uint64_t tsc, std::string_view line) {
+    std::string json = JsonText(line);
+    WriteEvent('i', NotesTrack, TimeOf(tsc), json, "\",\"args\":{\"status\":\"" + json + "\"}}");
+}
+
+} // namespace hookmeter
