@@ -160,7 +160,7 @@ int FilesOpenIn(const QString& folder) {
 
 } // namespace
 
-TEST_F(WindowResultsTest, DISABLED_TablesCarryTheSummaryFiguresOfTheSampleTrace) {
+TEST_F(WindowResultsTest, TablesCarryTheSummaryFiguresOfTheSampleTrace) {
     auto form = OpenWindow();
     const QString examples = QStringLiteral(HOOKMETER_SOURCE_DIR "/examples/");
     Run(*form, examples + "sample_trace.bin", examples + "sample.out", PathOf("calls.csv"),
