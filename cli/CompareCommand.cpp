@@ -33,7 +33,8 @@ int RunCompareCommand(const TCompareOptions& options, std::FILE* out, std::FILE*
     const TGate gate{*options.ThresholdPercent, options.MinCalls.value_or(1)};
     const std::vector<const TComparedRow*> regressions = FindRegressions(comparison, gate);
     if (regressions.empty()) {
-        Print(out, "\n" + FormatGatePassed(gate));
+        Print(out, "\n");
+        Print(out, FormatGatePassed(gate));
         return 0;
     }
     Print(err, FormatRegressions(regressions, gate));
