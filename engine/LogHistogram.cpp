@@ -141,23 +141,30 @@ void TLogHistogram::AddPacked(uint32_t bucket) {
 
 void TLogHistogram::MakeDense() {
     // Dense once one count per bucket of the range hit takes at most twice the packed bytes, or
-    // at most one byte per value, or once the packed bytes take long to walk through.
-    std::vector<std::pair<uint32_t, uint32_t>> entries; // bucket, count
+    // at most one byte per value, or once the packed bytes take long to walk through. The check
+    // walks the entries without allocating; only the change itself allocates, once.
+    int64_t first = -1;
+    int64_t last = -1;
+    for (size_t at = 0; at < Bytes.size();) {
+        TEntry entry = Decode(Bytes.data() + at);
+        last += entry.Gap;
+        if (first < 0)
+            first = last;
+        at += entry.Length;
+    }
+    size_t range = size_t(last - first + 1);
+    if (range * 4 > 2 * Bytes.size() && range * 4 > Values && Bytes.size() < DenseAnyway)
+        return;
+    std::vector<uint8_t> dense(range * 4, 0);
     int64_t bucket = -1;
     for (size_t at = 0; at < Bytes.size();) {
         TEntry entry = Decode(Bytes.data() + at);
         bucket += entry.Gap;
-        entries.emplace_back(uint32_t(bucket), entry.Count);
+        std::memcpy(dense.data() + (bucket - first) * 4, &entry.Count, 4);
         at += entry.Length;
     }
-    size_t range = entries.back().first - entries.front().first + 1;
-    if (range * 4 > 2 * Bytes.size() && range * 4 > Values && Bytes.size() < DenseAnyway)
-        return;
-    std::vector<uint8_t> dense(range * 4, 0);
-    for (auto [b, count] : entries)
-        std::memcpy(dense.data() + (b - entries.front().first) * 4, &count, 4);
     Bytes = std::move(dense);
-    DenseFirst = uint16_t(entries.front().first);
+    DenseFirst = uint16_t(first);
     Dense = true;
 }
 
