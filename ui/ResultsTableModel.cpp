@@ -57,4 +57,19 @@ QVariant TResultsTableModel::headerData(int section, Qt::Orientation orientation
     return Columns[size_t(section)].Header;
 }
 
+void TResultsTableModel::AddDistributionColumns(const QString& prefix,
+                                                std::function<const TDistribution&(int row)> of) {
+    const auto column = [&](const char* name, auto read) {
+        Columns.push_back({tr("%1 %2").arg(prefix, QLatin1String(name)), TColumnKind::Cycles,
+                           [of, read](int row) { return read(of(row)); }});
+    };
+    using D = const TDistribution&;
+    column("min", [](D d) { return Number(d.Min); });
+    column("avg", [](D d) { return QVariant(d.Mean); });
+    column("P50", [](D d) { return Number(d.P50); });
+    column("P90", [](D d) { return Number(d.P90); });
+    column("P99", [](D d) { return Number(d.P99); });
+    column("max", [](D d) { return Number(d.Max); });
+}
+
 } // namespace hookmeter

@@ -41,6 +41,11 @@ protected:
     explicit TResultsTableModel(QObject* parent) : QAbstractTableModel(parent) {}
     // Called with every new set of results.
     virtual int RowsOf(const TJobResults& results) const = 0;
+    // Appends the minimum, average, P50, P90, P99 and maximum of the distribution `of` reads
+    // from a row, headed "<prefix> min", "<prefix> avg" and so on.
+    void AddDistributionColumns(const QString& prefix,
+                                std::function<const TDistribution&(int row)> of);
+    static QVariant Number(uint64_t value) { return QVariant::fromValue<qulonglong>(value); }
     std::vector<TColumn> Columns;
 
 private:

@@ -2,15 +2,7 @@
 
 namespace hookmeter {
 
-namespace {
-
 using TKind = TResultsTableModel::TColumnKind;
-
-QVariant Number(uint64_t value) {
-    return QVariant::fromValue<qulonglong>(value);
-}
-
-} // namespace
 
 TTaskTableModel::TTaskTableModel(QObject* parent) : TResultsTableModel(parent) {
     const auto of = [this](auto read) { return [this, read](int row) { return read(Task(row)); }; };
@@ -19,17 +11,16 @@ TTaskTableModel::TTaskTableModel(QObject* parent) : TResultsTableModel(parent) {
         {tr("Name"), TKind::Text, of([](T t) { return QVariant(QString::fromStdString(t.Name)); })},
         {tr("Handle"), TKind::Address, of([](T t) { return Number(t.Handle); })},
         {tr("Switch-ins"), TKind::Count, of([](T t) { return Number(t.SwitchIns); })},
-        {tr("Slice min"), TKind::Cycles, of([](T t) { return Number(t.Slices.Min); })},
-        {tr("Slice avg"), TKind::Cycles, of([](T t) { return QVariant(t.Slices.Mean); })},
-        {tr("Slice P50"), TKind::Cycles, of([](T t) { return Number(t.Slices.P50); })},
-        {tr("Slice P90"), TKind::Cycles, of([](T t) { return Number(t.Slices.P90); })},
-        {tr("Slice P99"), TKind::Cycles, of([](T t) { return Number(t.Slices.P99); })},
-        {tr("Slice max"), TKind::Cycles, of([](T t) { return Number(t.Slices.Max); })},
-        {tr("Total"), TKind::Cycles, of([](T t) { return Number(t.TotalCycles); })},
-        {tr("Share"), TKind::Percent, of([](T t) { return QVariant(t.Share); })},
-        {tr("Max stack depth"), TKind::Count,
-         of([](T t) { return QVariant::fromValue<qlonglong>(t.MaxStackDepth); })},
     };
+    AddDistributionColumns(tr("Slice"),
+                           [this](int row) -> const TDistribution& { return Task(row).Slices; });
+    Columns.insert(Columns.end(),
+                   {
+                       {tr("Total"), TKind::Cycles, of([](T t) { return Number(t.TotalCycles); })},
+                       {tr("Share"), TKind::Percent, of([](T t) { return QVariant(t.Share); })},
+                       {tr("Max stack depth"), TKind::Count,
+                        of([](T t) { return QVariant::fromValue<qlonglong>(t.MaxStackDepth); })},
+                   });
 }
 
 const TTaskResult& TTaskTableModel::Task(int row) const {
