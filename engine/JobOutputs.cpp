@@ -10,10 +10,13 @@ TJobOutputs::TJobOutputs(const TProfile& parameters, TProfileTables& tables, uin
                          TOpenOutput openOutput)
     : Parameters(parameters), Tables(tables), CallStackSize(callStackSize),
       OpenOutput(std::move(openOutput)),
-      IsWanted(parameters.CollectResults || !parameters.TimelineFileName.empty() ||
-               !parameters.FoldedFileName.empty() || !parameters.StatsFileName.empty()) {}
+      TreeWanted(parameters.CollectResults || !parameters.FoldedFileName.empty() ||
+                 !parameters.StatsFileName.empty()) {
+    IsWanted = TreeWanted || !parameters.TimelineFileName.empty();
+}
 
 TJobOutputs::~TJobOutputs() {
+    Thread.reset();
     if (Timeline)
         Timeline->Finish(0);
 }
@@ -23,19 +26,26 @@ TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& 
     if (!IsWanted)
         return callList;
     FanOut.Add(callList);
-    Tree.emplace(Tables, CallStackSize);
-    FanOut.Add(*Tree);
-    Distributions.emplace(Tables, *Tree);
-    FanOut.Add(*Distributions);
+    if (TreeWanted) {
+        Tree.emplace(Tables, CallStackSize);
+        Background.Add(*Tree);
+        Distributions.emplace(Tables, *Tree);
+        Background.Add(*Distributions);
+    }
     if (!Parameters.TimelineFileName.empty()) {
         if (OpenOutput(TimelineFile, Parameters.TimelineFileName)) {
             Timeline.emplace(TimelineFile, Tables, Parameters.RawDataFileName, firstTSC,
                              Parameters.ClockHz);
             Timeline->Begin(startTask);
-            FanOut.Add(*Timeline);
+            Background.Add(*Timeline);
         } else {
             status.AddStatusLine("!!!Can not open timeline file!!!");
         }
+    }
+    if (TreeWanted || Timeline) {
+        Thread.emplace(Tables, CallStackSize, Background);
+        Thread->Start();
+        FanOut.Add(*Thread);
     }
     return FanOut;
 }
@@ -60,6 +70,8 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
                                                  uint64_t lastTSC) {
     if (!IsWanted)
         return nullptr;
+    if (Thread)
+        Thread->Finish();
     bool timelineWritten = false;
     if (Timeline) {
         Timeline->Finish(lastTSC);
@@ -68,6 +80,8 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
         if (!timelineWritten)
             status.AddStatusLine("!!!Can not write timeline file, the timeline is incomplete!!!");
     }
+    if (!TreeWanted)
+        return nullptr;
     auto results = std::make_shared<TJobResults>(
         Distributions->TakeResults(*Tree, firstTSC, lastTSC, Parameters.CollectResults));
     Distributions.reset();

@@ -1,12 +1,14 @@
 // The job's optional outputs beyond the two reports: the timeline, the folded stacks, the
 // distributions file and the results kept in memory. They watch the same replay as the call
-// list; when none is asked for, the call list is the replay's only observer.
+// list, on a thread of their own; when none is asked for, the call list is the replay's only
+// observer.
 #pragma once
 
 #include "engine/CallList.h"
 #include "engine/CallTree.h"
 #include "engine/Distributions.h"
 #include "engine/JobResults.h"
+#include "engine/ObserverThread.h"
 #include "engine/OutputFile.h"
 #include "engine/ReplayObserver.h"
 #include "engine/StatusReporter.h"
@@ -40,8 +42,8 @@ public:
     TReplayObserver& Start(TCallListWriter& callList, TStatusReporter& status,
                            const TaskEntry& startTask, uint64_t firstTSC);
     // After the replay and its final flush: finishes and writes every output, and returns the
-    // results (none when nothing beyond the reports was wanted). Call before the summary
-    // reorders the tables.
+    // results (none when neither they, the folded stacks nor the statistics were wanted). Call
+    // before the summary reorders the tables.
     std::shared_ptr<TJobResults> Finish(TStatusReporter& status, uint64_t firstTSC,
                                         uint64_t lastTSC);
 
@@ -55,12 +57,15 @@ private:
     uint32_t CallStackSize;
     TOpenOutput OpenOutput;
     bool IsWanted;
+    bool TreeWanted; // the call tree and distributions: for results, folded stacks, statistics
 
-    TObserverFanOut FanOut;
+    TObserverFanOut FanOut;     // the call list, then the thread below
+    TObserverFanOut Background; // what the thread hands the events to
     std::optional<TCallTreeBuilder> Tree;
     std::optional<TDistributionCollector> Distributions;
     TOutputFile TimelineFile;
     std::optional<TTimelineWriter> Timeline;
+    std::optional<TObserverThread> Thread; // last: ended before the observers it feeds
 };
 
 } // namespace hookmeter

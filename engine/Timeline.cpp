@@ -10,7 +10,6 @@
 namespace hookmeter {
 namespace {
 
-constexpr uint64_t NotCached = ~uint64_t{0};
 constexpr size_t MaxEventHead = 160; // the longest fixed part of an event
 
 char* Append(char* out, std::string_view text) {
@@ -41,57 +40,77 @@ TTimelineWriter::TTimelineWriter(TOutputFile& file, TProfileTables& tables,
                                  std::string_view processName, uint64_t firstTSC, double clockHz)
     : File(file), Tables(tables), ProcessName(JsonText(processName)), FirstTSC(firstTSC),
       NanosecondsPerCycle(clockHz >= 1 ? 1e9 / clockHz : 0), TaskTracks(tables.TaskCount, 0),
-      OpenSlices(FirstTaskTrack + tables.TaskCount, 0),
-      FunctionNames(tables.FunctionCount, NotCached), TaskNames(tables.TaskCount, NotCached) {}
+      OpenSlices(FirstTaskTrack + tables.TaskCount, 0), Functions(tables.FunctionCount),
+      Tasks(tables.TaskCount) {}
 
 uint64_t TTimelineWriter::TimeOf(uint64_t tsc) {
     uint64_t cycles = tsc > FirstTSC ? tsc - FirstTSC : 0;
     uint64_t time = cycles;
     if (NanosecondsPerCycle > 0) {
-        long double nanoseconds = (long double)cycles * NanosecondsPerCycle + 0.5L;
-        time = nanoseconds < 1.8e19L ? uint64_t(nanoseconds) : ~uint64_t{0}; // a slow clock
+        if (cycles < (uint64_t{1} << 53)) { // exact in a double
+            time = uint64_t(double(cycles) * NanosecondsPerCycle + 0.5);
+        } else {
+            long double nanoseconds = (long double)cycles * NanosecondsPerCycle + 0.5L;
+            time = nanoseconds < 1.8e19L ? uint64_t(nanoseconds) : ~uint64_t{0}; // a slow clock
+        }
     }
     if (time > LastTime)
         LastTime = time;
     return LastTime;
 }
 
-std::string_view TTimelineWriter::CachedName(std::vector<uint64_t>& cache, size_t index,
-                                             const char* name) {
-    if (cache[index] == NotCached) {
-        size_t offset = NamePool.size();
-        AppendJsonString(NamePool, PrintableName(name));
-        cache[index] = uint64_t(offset) << 32 | (NamePool.size() - offset);
+const TTimelineWriter::TEntityText& TTimelineWriter::FunctionText(uint32_t index) {
+    TEntityText& text = Functions[index];
+    if (!text.Known) {
+        const FunctionEntry& function = Tables.FunctionEntries()[index];
+        text.NameOffset = uint32_t(NamePool.size());
+        AppendJsonString(NamePool, PrintableName(function.Name));
+        text.NameLength = uint32_t(NamePool.size() - text.NameOffset);
+        text.Address = function.Address;
+        text.Known = true;
     }
-    return std::string_view(NamePool).substr(cache[index] >> 32, uint32_t(cache[index]));
-}
-
-std::string_view TTimelineWriter::FunctionName(const FunctionEntry& function) {
-    return CachedName(FunctionNames, &function - Tables.FunctionEntries().data(), function.Name);
+    return text;
 }
 
 std::string_view TTimelineWriter::TaskName(const TaskEntry& task) {
-    return CachedName(TaskNames, &task - Tables.TaskEntries().data(), task.Name);
+    TEntityText& text = Tasks[&task - Tables.TaskEntries().data()];
+    if (!text.Known) {
+        text.NameOffset = uint32_t(NamePool.size());
+        AppendJsonString(NamePool, PrintableName(task.Name));
+        text.NameLength = uint32_t(NamePool.size() - text.NameOffset);
+        text.Known = true;
+    }
+    return NameOf(text);
 }
 
 void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
-                                 std::string_view jsonName, std::string_view tail) {
-    size_t size = MaxEventHead + jsonName.size() + tail.size();
-    char* out = File.Reserve(size <= TOutputFile::ReserveLimit ? size : MaxEventHead);
+                                 const std::string_view* jsonName, std::string_view tail) {
+    size_t size = MaxEventHead + (jsonName ? jsonName->size() : 0) + tail.size();
+    bool whole = size <= TOutputFile::ReserveLimit;
+    char* out = File.Reserve(whole ? size : MaxEventHead);
     out = Append(out, ",\n{\"ph\":\"");
     *out++ = phase;
     out = Append(out, phase == 'i' ? "\",\"s\":\"t\",\"pid\":1,\"tid\":" : "\",\"pid\":1,\"tid\":");
     out = FormatUnsigned(out, track, 0);
     out = Append(out, ",\"ts\":");
     out = FormatMicroseconds(out, time);
-    out = Append(out, ",\"name\":\"");
-    if (size <= TOutputFile::ReserveLimit) {
-        out = Append(out, jsonName);
+    if (whole) {
+        if (jsonName) {
+            out = Append(out, ",\"name\":\"");
+            out = Append(out, *jsonName);
+            *out++ = '"';
+        }
         File.Commit(Append(out, tail));
         return;
     }
-    File.Commit(out);
-    File.Write(jsonName);
+    if (jsonName) {
+        out = Append(out, ",\"name\":\"");
+        File.Commit(out);
+        File.Write(*jsonName);
+        File.Write("\"");
+    } else {
+        File.Commit(out);
+    }
     File.Write(tail);
 }
 
@@ -131,7 +150,8 @@ void TTimelineWriter::Begin(const TaskEntry& startTask) {
     WriteTrackNames(NotesTrack, "notes", 1);
     TrackOf(startTask);
     uint64_t time = TimeOf(FirstTSC);
-    WriteEvent('B', CoreTrack, time, TaskName(startTask), "\"}");
+    std::string_view name = TaskName(startTask);
+    WriteEvent('B', CoreTrack, time, &name, "}");
     ++OpenSlices[CoreTrack];
     CoreTask = &startTask - Tables.TaskEntries().data();
     CoreStart = time;
@@ -140,7 +160,7 @@ void TTimelineWriter::Begin(const TaskEntry& startTask) {
 void TTimelineWriter::EndCoreSlice(uint64_t time) {
     if (CoreTask < 0)
         return;
-    WriteEvent('E', CoreTrack, time, TaskName(Tables.TaskEntries()[CoreTask]), "\"}");
+    WriteEvent('E', CoreTrack, time, nullptr, "}");
     --OpenSlices[CoreTrack];
     CoreTask = -1;
 }
@@ -186,7 +206,8 @@ void TTimelineWriter::FunctionEntered(const TaskEntry& task, std::span<const Cal
     if (function == nullptr)
         return; // no call-list line will ever name it
     uint32_t track = TrackOf(task);
-    WriteEvent('B', track, TimeOf(frame.EnterTSC), FunctionName(*function), "\"}");
+    std::string_view name = NameOf(FunctionText(FunctionIndex(*function)));
+    WriteEvent('B', track, TimeOf(frame.EnterTSC), &name, "}");
     ++OpenSlices[track];
 }
 
@@ -195,15 +216,14 @@ void TTimelineWriter::CallCompleted(const TaskEntry& task, const FunctionEntry& 
                                     uint64_t exclusive) {
     uint32_t track = TrackOf(task);
     char tail[MaxEventHead];
-    char* out = Append(tail, "\",\"args\":{\"inclusive\":");
+    char* out = Append(tail, ",\"args\":{\"inclusive\":");
     out = FormatUnsigned(out, inclusive, 0);
     out = Append(out, ",\"exclusive\":");
     out = FormatUnsigned(out, exclusive, 0);
     out = Append(out, ",\"address\":\"0x");
-    out = FormatHex8(out, function.Address);
+    out = FormatHex8(out, FunctionText(FunctionIndex(function)).Address);
     out = Append(out, "\"}}");
-    WriteEvent('E', track, TimeOf(stack.back().ExitTSC), FunctionName(function),
-               {tail, size_t(out - tail)});
+    WriteEvent('E', track, TimeOf(stack.back().ExitTSC), nullptr, {tail, size_t(out - tail)});
     if (OpenSlices[track] > 0)
         --OpenSlices[track];
 }
@@ -213,11 +233,9 @@ void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame>
     uint32_t track = TrackOf(task);
     uint64_t time = TimeOf(cutTSC);
     for (auto frame = stack.rbegin(); frame != stack.rend(); ++frame) {
-        const FunctionEntry* function = Tables.FindFunction(frame->Address);
-        if (function == nullptr)
+        if (Tables.FindFunction(frame->Address) == nullptr)
             continue;
-        WriteEvent('E', track, time, FunctionName(*function),
-                   "\",\"args\":{\"cut\":\"no exit record\"}}");
+        WriteEvent('E', track, time, nullptr, ",\"args\":{\"cut\":\"no exit record\"}}");
         if (OpenSlices[track] > 0)
             --OpenSlices[track];
     }
@@ -225,8 +243,9 @@ void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame>
 
 void TTimelineWriter::ExitWithoutEnter(const TaskEntry& task, const FunctionEntry& function,
                                        uint64_t exitTSC) {
-    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), FunctionName(function),
-               "\",\"args\":{\"cut\":\"no enter record\"}}");
+    std::string_view name = NameOf(FunctionText(FunctionIndex(function)));
+    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), &name,
+               ",\"args\":{\"cut\":\"no enter record\"}}");
 }
 
 void TTimelineWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
@@ -236,7 +255,8 @@ void TTimelineWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
         return; // the start task's own enter record: its slice is already open
     EndCoreSlice(time);
     TrackOf(task);
-    WriteEvent('B', CoreTrack, time, TaskName(task), "\"}");
+    std::string_view name = TaskName(task);
+    WriteEvent('B', CoreTrack, time, &name, "}");
     ++OpenSlices[CoreTrack];
     CoreTask = index;
     CoreStart = time;
@@ -249,7 +269,8 @@ void TTimelineWriter::TaskExited(const TaskEntry& task, uint64_t exitTSC) {
 
 void TTimelineWriter::InconsistencyNoted(uint64_t tsc, std::string_view line) {
     std::string json = JsonText(line);
-    WriteEvent('i', NotesTrack, TimeOf(tsc), json, "\",\"args\":{\"status\":\"" + json + "\"}}");
+    std::string_view name = json;
+    WriteEvent('i', NotesTrack, TimeOf(tsc), &name, ",\"args\":{\"status\":\"" + json + "\"}}");
 }
 
 } // namespace hookmeter

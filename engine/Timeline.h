@@ -48,14 +48,29 @@ private:
     // Nanoseconds since the first record; never earlier than an event already written.
     uint64_t TimeOf(uint64_t tsc);
     uint32_t TrackOf(const TaskEntry& task);
-    // `,{"ph":"B","pid":1,"tid":N,"ts":T,"name":"`, the name and `tail`, which closes the name's
-    // quote and the event.
-    void WriteEvent(char phase, uint32_t track, uint64_t time, std::string_view jsonName,
+    // Writes `,{"ph":"B","pid":1,"tid":N,"ts":T`, then `"name":` and the JSON string content
+    // `jsonName` unless it is null (an "E" closes the track's latest open "B", whose name it
+    // takes), then `tail`, which closes the event.
+    void WriteEvent(char phase, uint32_t track, uint64_t time, const std::string_view* jsonName,
                     std::string_view tail);
     void WriteTrackNames(uint32_t track, std::string_view jsonName, uint32_t sortIndex);
-    std::string_view FunctionName(const FunctionEntry& function);
+    // What the timeline shows of a function or task, read from its entry on first use only:
+    // the replay goes on changing the entry's statistics, and the name and address do not
+    // change.
+    struct TEntityText {
+        uint32_t NameOffset = 0; // the name as JSON string content, in NamePool
+        uint32_t NameLength = 0;
+        uint32_t Address = 0;
+        bool Known = false;
+    };
+    const TEntityText& FunctionText(uint32_t index);
+    uint32_t FunctionIndex(const FunctionEntry& function) const {
+        return uint32_t(&function - Tables.FunctionEntries().data());
+    }
     std::string_view TaskName(const TaskEntry& task);
-    std::string_view CachedName(std::vector<uint64_t>& cache, size_t index, const char* name);
+    std::string_view NameOf(const TEntityText& text) const {
+        return std::string_view(NamePool).substr(text.NameOffset, text.NameLength);
+    }
     void EndCoreSlice(uint64_t time);
 
     TOutputFile& File;
@@ -64,11 +79,11 @@ private:
     uint64_t FirstTSC;
     double NanosecondsPerCycle; // 0: one cycle is one nanosecond
     uint64_t LastTime = 0;
-    std::vector<uint32_t> TaskTracks;    // by task index; 0 until the task first runs
-    std::vector<uint32_t> OpenSlices;    // by track
-    std::vector<uint64_t> FunctionNames; // offset << 32 | length in NamePool; ~0 until needed
-    std::vector<uint64_t> TaskNames;
-    std::string NamePool; // names as JSON string content
+    std::vector<uint32_t> TaskTracks;   // by task index; 0 until the task first runs
+    std::vector<uint32_t> OpenSlices;   // by track
+    std::vector<TEntityText> Functions; // by function index
+    std::vector<TEntityText> Tasks;     // by task index
+    std::string NamePool;
     uint32_t NextTrack = FirstTaskTrack;
     int64_t CoreTask = -1; // the task whose core slice is open
     uint64_t CoreStart = 0;
