@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -50,6 +51,7 @@ bool TOutputFile::Open(const std::string& fileName) {
     if (!OpenTarget(fileName))
         return false;
     std::setvbuf(File, nullptr, _IONBF, 0); // our own buffers hold the blocks
+    Behind.emplace(::fileno(File));
     Filling = Buffers.get();
     Used = 0;
     Pending = nullptr;
@@ -170,6 +172,10 @@ void TOutputFile::Discard() {
     Finished = false;
 }
 
+bool TOutputFile::WriteBlock(const char* data, size_t size) {
+    return std::fwrite(data, 1, size, File) == size && Behind->Written(size);
+}
+
 void TOutputFile::WriterLoop() {
     std::unique_lock guard(Lock);
     for (;;) {
@@ -181,7 +187,7 @@ void TOutputFile::WriterLoop() {
         bool failed = Failed;
         guard.unlock();
         // After a failed write the file is incomplete anyway; later blocks are dropped.
-        bool ok = failed || std::fwrite(data, 1, size, File) == size;
+        bool ok = failed || WriteBlock(data, size);
         guard.lock();
         if (!ok)
             Failed = true;
@@ -199,7 +205,7 @@ void TOutputFile::HandOver() {
     if (Used == 0)
         return;
     if (Synchronous) {
-        if (!Failed && std::fwrite(Filling, 1, Used, File) != Used)
+        if (!Failed && !WriteBlock(Filling, Used))
             Failed = true;
         Used = 0;
         return;

@@ -1,6 +1,6 @@
 // A report file written through large buffers. A background thread writes each full buffer
 // while the job fills the next one (the job writes them itself when no thread can be started);
-// the file remembers whether any write failed.
+// the file remembers whether any write failed. A large file is written behind (TWriteBehind).
 //
 // A report is written under a temporary name beside its final name ("<name>.tmp-XXXXXX") and
 // moved over the final name by Publish, so that a job that ends early leaves the earlier report
@@ -9,11 +9,14 @@
 // final name is written directly, as a plain fopen(name, "w") would.
 #pragma once
 
+#include "engine/WriteBehind.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -66,11 +69,14 @@ private:
     // Returns once the writer thread has written everything handed to it.
     void WaitUntilWritten();
     void WriterLoop();
+    // Writes one block to the file; false when that failed.
+    bool WriteBlock(const char* data, size_t size);
     // Ends the writer thread and closes the file; false when a write or the close failed.
     bool StopWriting();
 
     static constexpr size_t BufferSize = size_t{1} << 20;
     std::FILE* File = nullptr;
+    std::optional<TWriteBehind> Behind; // used by whichever thread writes the blocks
     std::string FinalName;
     std::string TemporaryName;       // empty: the final name is written directly
     bool Finished = false;           // closed, waiting for Publish or Discard

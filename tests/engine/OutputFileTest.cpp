@@ -1,14 +1,17 @@
 // Report files: written under a temporary name, published whole, and written even when no
 // writer thread can be started.
 #include "engine/OutputFile.h"
+#include "engine/WriteBehind.h"
 
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace hookmeter {
 namespace {
@@ -82,6 +85,31 @@ TEST(OutputFile, WithoutAWriterThreadTheReportIsWrittenAllTheSame) {
     file.Write(text);
     EXPECT_TRUE(file.Close());
     EXPECT_EQ(ReadFile(dir.File("report.csv")), text);
+}
+
+// Past its start, a file is handed to the disk and dropped from the cache a window at a time;
+// what was written stays, whatever the sizes of the writes. A pipe is left alone.
+TEST(OutputFile, WritingBehindKeepsEveryByte) {
+    TTempDir dir;
+    std::string text = Content(3 << 20);
+    int descriptor = ::open(dir.File("big.csv").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(descriptor, 0);
+    TWriteBehind behind(descriptor, 100 << 10, 64 << 10);
+    for (size_t at = 0, step = 1; at < text.size(); at += step, step = step * 3 % 200003) {
+        size_t size = std::min(step, text.size() - at);
+        ASSERT_EQ(::write(descriptor, text.data() + at, size), ssize_t(size));
+        EXPECT_TRUE(behind.Written(size));
+    }
+    ::close(descriptor);
+    EXPECT_EQ(ReadFile(dir.File("big.csv")), text);
+
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    TWriteBehind pipeBehind(pipe[1], 0, 1);
+    ASSERT_EQ(::write(pipe[1], "abc", 3), 3);
+    EXPECT_TRUE(pipeBehind.Written(3));
+    ::close(pipe[0]);
+    ::close(pipe[1]);
 }
 
 } // namespace
