@@ -84,8 +84,8 @@ std::string_view TTimelineWriter::TaskName(const TaskEntry& task) {
 }
 
 void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
-                                 const std::string_view* jsonName, std::string_view tail) {
-    size_t size = MaxEventHead + (jsonName ? jsonName->size() : 0) + tail.size();
+                                 std::string_view jsonName, std::string_view tail) {
+    size_t size = MaxEventHead + jsonName.size() + tail.size();
     bool whole = size <= TOutputFile::ReserveLimit;
     char* out = File.Reserve(whole ? size : MaxEventHead);
     out = Append(out, ",\n{\"ph\":\"");
@@ -94,23 +94,16 @@ void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
     out = FormatUnsigned(out, track, 0);
     out = Append(out, ",\"ts\":");
     out = FormatMicroseconds(out, time);
+    out = Append(out, ",\"name\":\"");
     if (whole) {
-        if (jsonName) {
-            out = Append(out, ",\"name\":\"");
-            out = Append(out, *jsonName);
-            *out++ = '"';
-        }
+        out = Append(out, jsonName);
+        *out++ = '"';
         File.Commit(Append(out, tail));
         return;
     }
-    if (jsonName) {
-        out = Append(out, ",\"name\":\"");
-        File.Commit(out);
-        File.Write(*jsonName);
-        File.Write("\"");
-    } else {
-        File.Commit(out);
-    }
+    File.Commit(out);
+    File.Write(jsonName);
+    File.Write("\"");
     File.Write(tail);
 }
 
@@ -150,8 +143,7 @@ void TTimelineWriter::Begin(const TaskEntry& startTask) {
     WriteTrackNames(NotesTrack, "notes", 1);
     TrackOf(startTask);
     uint64_t time = TimeOf(FirstTSC);
-    std::string_view name = TaskName(startTask);
-    WriteEvent('B', CoreTrack, time, &name, "}");
+    WriteEvent('B', CoreTrack, time, TaskName(startTask), "}");
     ++OpenSlices[CoreTrack];
     CoreTask = &startTask - Tables.TaskEntries().data();
     CoreStart = time;
@@ -160,7 +152,7 @@ void TTimelineWriter::Begin(const TaskEntry& startTask) {
 void TTimelineWriter::EndCoreSlice(uint64_t time) {
     if (CoreTask < 0)
         return;
-    WriteEvent('E', CoreTrack, time, nullptr, "}");
+    WriteEvent('E', CoreTrack, time, TaskName(Tables.TaskEntries()[CoreTask]), "}");
     --OpenSlices[CoreTrack];
     CoreTask = -1;
 }
@@ -206,8 +198,8 @@ void TTimelineWriter::FunctionEntered(const TaskEntry& task, std::span<const Cal
     if (function == nullptr)
         return; // no call-list line will ever name it
     uint32_t track = TrackOf(task);
-    std::string_view name = NameOf(FunctionText(FunctionIndex(*function)));
-    WriteEvent('B', track, TimeOf(frame.EnterTSC), &name, "}");
+    WriteEvent('B', track, TimeOf(frame.EnterTSC), NameOf(FunctionText(FunctionIndex(*function))),
+               "}");
     ++OpenSlices[track];
 }
 
@@ -223,7 +215,8 @@ void TTimelineWriter::CallCompleted(const TaskEntry& task, const FunctionEntry& 
     out = Append(out, ",\"address\":\"0x");
     out = FormatHex8(out, FunctionText(FunctionIndex(function)).Address);
     out = Append(out, "\"}}");
-    WriteEvent('E', track, TimeOf(stack.back().ExitTSC), nullptr, {tail, size_t(out - tail)});
+    WriteEvent('E', track, TimeOf(stack.back().ExitTSC),
+               NameOf(FunctionText(FunctionIndex(function))), {tail, size_t(out - tail)});
     if (OpenSlices[track] > 0)
         --OpenSlices[track];
 }
@@ -233,9 +226,11 @@ void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame>
     uint32_t track = TrackOf(task);
     uint64_t time = TimeOf(cutTSC);
     for (auto frame = stack.rbegin(); frame != stack.rend(); ++frame) {
-        if (Tables.FindFunction(frame->Address) == nullptr)
+        const FunctionEntry* function = Tables.FindFunction(frame->Address);
+        if (function == nullptr)
             continue;
-        WriteEvent('E', track, time, nullptr, ",\"args\":{\"cut\":\"no exit record\"}}");
+        WriteEvent('E', track, time, NameOf(FunctionText(FunctionIndex(*function))),
+                   ",\"args\":{\"cut\":\"no exit record\"}}");
         if (OpenSlices[track] > 0)
             --OpenSlices[track];
     }
@@ -243,8 +238,7 @@ void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame>
 
 void TTimelineWriter::ExitWithoutEnter(const TaskEntry& task, const FunctionEntry& function,
                                        uint64_t exitTSC) {
-    std::string_view name = NameOf(FunctionText(FunctionIndex(function)));
-    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), &name,
+    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), NameOf(FunctionText(FunctionIndex(function))),
                ",\"args\":{\"cut\":\"no enter record\"}}");
 }
 
@@ -255,8 +249,7 @@ void TTimelineWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
         return; // the start task's own enter record: its slice is already open
     EndCoreSlice(time);
     TrackOf(task);
-    std::string_view name = TaskName(task);
-    WriteEvent('B', CoreTrack, time, &name, "}");
+    WriteEvent('B', CoreTrack, time, TaskName(task), "}");
     ++OpenSlices[CoreTrack];
     CoreTask = index;
     CoreStart = time;
@@ -269,8 +262,7 @@ void TTimelineWriter::TaskExited(const TaskEntry& task, uint64_t exitTSC) {
 
 void TTimelineWriter::InconsistencyNoted(uint64_t tsc, std::string_view line) {
     std::string json = JsonText(line);
-    std::string_view name = json;
-    WriteEvent('i', NotesTrack, TimeOf(tsc), &name, ",\"args\":{\"status\":\"" + json + "\"}}");
+    WriteEvent('i', NotesTrack, TimeOf(tsc), json, ",\"args\":{\"status\":\"" + json + "\"}}");
 }
 
 } // namespace hookmeter

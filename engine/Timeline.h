@@ -48,10 +48,10 @@ private:
     // Nanoseconds since the first record; never earlier than an event already written.
     uint64_t TimeOf(uint64_t tsc);
     uint32_t TrackOf(const TaskEntry& task);
-    // Writes `,{"ph":"B","pid":1,"tid":N,"ts":T`, then `"name":` and the JSON string content
-    // `jsonName` unless it is null (an "E" closes the track's latest open "B", whose name it
-    // takes), then `tail`, which closes the event.
-    void WriteEvent(char phase, uint32_t track, uint64_t time, const std::string_view* jsonName,
+    // Writes `,{"ph":"B","pid":1,"tid":N,"ts":T,"name":"`, the JSON string content `jsonName`,
+    // its closing quote and `tail`, which closes the event. Every "E" is named after its "B":
+    // some viewers pair them by name.
+    void WriteEvent(char phase, uint32_t track, uint64_t time, std::string_view jsonName,
                     std::string_view tail);
     void WriteTrackNames(uint32_t track, std::string_view jsonName, uint32_t sortIndex);
     // What the timeline shows of a function or task, read from its entry on first use only:

@@ -207,8 +207,7 @@ std::unique_ptr<TJsonValue> ReadTimeline(const std::string& text, TTimelineEvent
                 continue;
             TOpen begin = open[tid].back();
             open[tid].pop_back();
-            EXPECT_FALSE(nameValue) << "an E takes its name from its B";
-            name = begin.Name;
+            EXPECT_EQ(begin.Name, name);
             if (tid == "1")
                 continue; // the DSP core
             if (const TJsonValue* inclusive = args->Find("inclusive"))
