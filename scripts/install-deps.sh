@@ -2,7 +2,7 @@
 # Installs the Debian packages a task needs, and only those that are missing.
 #
 #   scripts/install-deps.sh GROUP...
-#   groups: build gui test desktop fuzz bench screenshot man package lintian icon
+#   groups: build gui test desktop fuzz bench screenshot man package lintian icon viewers node
 set -euo pipefail
 
 packages=()
@@ -19,6 +19,8 @@ for group in "$@"; do
         package) packages+=(dpkg-dev file) ;;
         lintian) packages+=(lintian) ;;
         icon) packages+=(librsvg2-bin) ;;
+        viewers) packages+=(chromium fonts-dejavu-core fonts-noto-color-emoji) ;; # timeline pictures
+        node) packages+=(nodejs npm) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done
