@@ -4,6 +4,8 @@
 // returns the position after the last character written.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,14 +26,21 @@ inline constexpr char DigitPairs[] = "00010203040506070809"
                                      "80818283848586878889"
                                      "90919293949596979899";
 
-inline int CountDigits(uint64_t value) {
-    int digits = 1;
-    for (uint64_t limit = 10; value >= limit; limit *= 10) {
-        ++digits;
-        if (digits == int(MaxDecimalDigits))
-            break;
+inline constexpr auto PowersOfTen = [] {
+    std::array<uint64_t, MaxDecimalDigits> powers{};
+    uint64_t power = 1;
+    for (uint64_t& entry : powers) {
+        entry = power;
+        power *= 10; // wraps once the table is full
     }
-    return digits;
+    return powers;
+}();
+
+inline int CountDigits(uint64_t value) {
+    value |= 1; // the same digits, and at least one
+    // log10(2) ~ 1233 / 4096: a guess from the bit count (at most 19), short by at most one.
+    int guess = (int(std::bit_width(value)) * 1233) >> 12;
+    return guess + (value >= PowersOfTen[guess] ? 1 : 0);
 }
 
 } // namespace detail
