@@ -70,8 +70,19 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
                                                  uint64_t lastTSC) {
     if (!IsWanted)
         return nullptr;
+    std::shared_ptr<TJobResults> results;
+    auto takeResults = [&] {
+        if (!TreeWanted)
+            return;
+        results = std::make_shared<TJobResults>(
+            Distributions->TakeResults(*Tree, firstTSC, lastTSC, Parameters.CollectResults));
+        Distributions.reset();
+        Tree.reset();
+    };
     if (Thread)
-        Thread->Finish();
+        Thread->Finish(takeResults);
+    else
+        takeResults();
     bool timelineWritten = false;
     if (Timeline) {
         Timeline->Finish(lastTSC);
@@ -80,12 +91,8 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
         if (!timelineWritten)
             status.AddStatusLine("!!!Can not write timeline file, the timeline is incomplete!!!");
     }
-    if (!TreeWanted)
+    if (!results)
         return nullptr;
-    auto results = std::make_shared<TJobResults>(
-        Distributions->TakeResults(*Tree, firstTSC, lastTSC, Parameters.CollectResults));
-    Distributions.reset();
-    Tree.reset();
     if (results->CallTree.Folded)
         status.FormatStatusLine("Calls deeper than %u or on paths beyond the first %u are counted "
                                 "in their callers in the folded stacks and the call tree.",

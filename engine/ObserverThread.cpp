@@ -60,47 +60,62 @@ void TObserverThread::HandOver() {
     RethrowFailure();
 }
 
-void TObserverThread::Finish() {
-    if (Direct)
+void TObserverThread::Finish(std::function<void()> last) {
+    if (Direct) {
+        if (last)
+            last();
         return;
-    {
-        std::unique_lock guard(Lock);
-        if (Filling->Count != 0) {
-            Queued.push_back(Filling);
-            Changed.notify_all();
-        }
-        Changed.wait(guard, [&] { return Queued.empty() && !Busy; });
-        Direct = true;
-        RethrowFailure();
     }
+    std::unique_lock guard(Lock);
+    if (Filling->Count != 0)
+        Queued.push_back(Filling);
+    Last = std::move(last);
+    Changed.notify_all();
+    Changed.wait(guard, [&] { return Queued.empty() && !Busy && !Last; });
+    Direct = true;
+    RethrowFailure();
 }
 
 void TObserverThread::ThreadLoop() {
     std::unique_lock guard(Lock);
     for (;;) {
-        Changed.wait(guard, [&] { return !Queued.empty() || Stopping; });
-        if (Queued.empty())
+        Changed.wait(guard, [&] { return !Queued.empty() || Last || Stopping; });
+        TBlock* block = nullptr;
+        std::function<void()> last;
+        if (!Queued.empty()) {
+            block = Queued.front();
+            Queued.erase(Queued.begin());
+        } else if (Last) {
+            last = std::move(Last);
+            Last = nullptr;
+        } else {
             return;
-        TBlock* block = Queued.front();
-        Queued.erase(Queued.begin());
+        }
         Busy = true;
         bool failed = Failure != nullptr;
         guard.unlock();
         std::exception_ptr failure;
         if (!failed) {
             try {
-                Deliver(*block);
+                if (block)
+                    Deliver(*block);
+                else
+                    last();
             } catch (...) {
                 failure = std::current_exception();
             }
         }
-        block->Count = 0;
-        block->Notes.clear();
+        if (block) {
+            block->Count = 0;
+            block->Notes.clear();
+        }
+        last = nullptr;
         guard.lock();
         if (failure)
             Failure = failure;
         Busy = false;
-        Free.push_back(block);
+        if (block)
+            Free.push_back(block);
         Changed.notify_all();
     }
 }

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,9 +35,12 @@ public:
     TObserverThread(const TObserverThread&) = delete;
     TObserverThread& operator=(const TObserverThread&) = delete;
 
-    // Returns once every event so far has reached the target; rethrows an observer's failure.
-    // Events after Finish go on to the target directly.
-    void Finish();
+    // Returns once every event so far has reached the target and `last` has run on the thread
+    // after them; rethrows a failure of an observer or of `last`. Events after Finish go on to
+    // the target directly. What the observers built is best turned into results by `last`:
+    // memory freed on the thread that allocated it is reused there (the C library keeps a heap
+    // per thread), so the results do not add to what the observers held.
+    void Finish(std::function<void()> last = nullptr);
 
     void FunctionEntered(const TaskEntry& task, std::span<const CallFrame> stack) override;
     void CallCompleted(const TaskEntry& task, const FunctionEntry& function,
@@ -112,8 +116,9 @@ private:
     // Guarded by Lock: blocks waiting for the thread, oldest first, and blocks free to fill.
     std::vector<TBlock*> Queued;
     std::vector<TBlock*> Free;
-    bool Busy = false; // the thread is delivering a block
+    bool Busy = false; // the thread is delivering a block or running Finish's last task
     bool Stopping = false;
+    std::function<void()> Last; // what Finish runs on the thread once the queue is empty
     std::exception_ptr Failure;
     bool FailureThrown = false;
 
