@@ -53,8 +53,8 @@ void TDistributionCollector::CallCompleted(const TaskEntry& task, const Function
                                            uint64_t exclusive) {
     TFunctionState& state = Functions[&function - Tables.FunctionEntries().data()];
     bool first = state.Inclusive.Count() == 0;
-    state.Inclusive.Add(inclusive);
-    state.Exclusive.Add(exclusive);
+    Adds.Add(state.Inclusive, inclusive);
+    Adds.Add(state.Exclusive, exclusive);
     if (first || inclusive > state.WorstInclusive) {
         state.WorstInclusive = inclusive;
         state.WorstEnterTSC = stack.back().EnterTSC;
@@ -67,7 +67,7 @@ void TDistributionCollector::SliceCounted(const TaskEntry& task, uint64_t startT
                                           uint64_t cycles) {
     TTaskState& state = Tasks[&task - Tables.TaskEntries().data()];
     bool first = state.Slices.Count() == 0;
-    state.Slices.Add(cycles);
+    Adds.Add(state.Slices, cycles);
     if (first || cycles > state.Longest) {
         state.Longest = cycles;
         state.LongestStartTSC = startTSC;
@@ -76,6 +76,7 @@ void TDistributionCollector::SliceCounted(const TaskEntry& task, uint64_t startT
 
 TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t firstTSC,
                                                 uint64_t lastTSC, bool withPaths) {
+    Adds.Flush();
     TJobResults results;
     results.FirstTSC = firstTSC;
     results.LastTSC = lastTSC;

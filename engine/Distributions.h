@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/CallTree.h"
+#include "engine/DeferredAdds.h"
 #include "engine/JobResults.h"
 #include "engine/LogHistogram.h"
 #include "engine/ReplayObserver.h"
@@ -52,6 +53,7 @@ private:
     const TCallTreeBuilder& Tree;
     std::unique_ptr<TFunctionState[]> Functions;
     std::unique_ptr<TTaskState[]> Tasks;
+    TDeferredAdds Adds; // into the histograms above
 };
 
 } // namespace hookmeter

@@ -90,12 +90,12 @@ void TLogHistogram::Replace(size_t at, size_t length, const uint8_t* bytes, size
     std::memcpy(Bytes.data() + at, bytes, count);
 }
 
-void TLogHistogram::Add(uint64_t value) {
+uint32_t TLogHistogram::StartAdd(uint64_t value) {
     ++Values;
     uint32_t bucket = BucketOf(value);
     if (!Dense) {
         AddPacked(bucket);
-        return;
+        return Finished;
     }
     if (bucket < DenseFirst) {
         Bytes.insert(Bytes.begin(), (DenseFirst - bucket) * 4, 0);
@@ -103,11 +103,8 @@ void TLogHistogram::Add(uint64_t value) {
     } else if ((bucket - DenseFirst) * 4 >= Bytes.size()) {
         Bytes.resize((bucket - DenseFirst + 1) * 4, 0);
     }
-    uint32_t count;
-    uint8_t* at = Bytes.data() + (bucket - DenseFirst) * 4;
-    std::memcpy(&count, at, 4);
-    ++count;
-    std::memcpy(at, &count, 4);
+    __builtin_prefetch(Bytes.data() + (bucket - DenseFirst) * 4, 1);
+    return bucket;
 }
 
 void TLogHistogram::AddPacked(uint32_t bucket) {
