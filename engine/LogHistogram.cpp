@@ -98,12 +98,12 @@ uint32_t TLogHistogram::StartAdd(uint64_t value) {
         return Finished;
     }
     if (bucket < DenseFirst) {
-        Bytes.insert(Bytes.begin(), (DenseFirst - bucket) * 4, 0);
+        Bytes.insert(Bytes.begin(), (DenseFirst - bucket) * CountBytes, 0);
         DenseFirst = uint16_t(bucket);
-    } else if ((bucket - DenseFirst) * 4 >= Bytes.size()) {
-        Bytes.resize((bucket - DenseFirst + 1) * 4, 0);
+    } else if ((bucket - DenseFirst) * CountBytes >= Bytes.size()) {
+        Bytes.resize((bucket - DenseFirst + 1) * CountBytes, 0);
     }
-    __builtin_prefetch(Bytes.data() + (bucket - DenseFirst) * 4, 1);
+    __builtin_prefetch(Bytes.data() + (bucket - DenseFirst) * CountBytes, 1);
     return bucket;
 }
 
@@ -150,14 +150,18 @@ void TLogHistogram::MakeDense() {
         at += entry.Length;
     }
     size_t range = size_t(last - first + 1);
-    if (range * 4 > 2 * Bytes.size() && range * 4 > Values && Bytes.size() < DenseAnyway)
+    size_t denseBytes = range * CountBytes;
+    if (denseBytes > 2 * Bytes.size() && denseBytes > Values && Bytes.size() < DenseAnyway)
         return;
-    std::vector<uint8_t> dense(range * 4, 0);
+    std::vector<uint8_t> dense(denseBytes, 0);
     int64_t bucket = -1;
     for (size_t at = 0; at < Bytes.size();) {
         TEntry entry = Decode(Bytes.data() + at);
         bucket += entry.Gap;
-        std::memcpy(dense.data() + (bucket - first) * 4, &entry.Count, 4);
+        uint16_t low = uint16_t(entry.Count);
+        std::memcpy(dense.data() + (bucket - first) * CountBytes, &low, CountBytes);
+        if (entry.Count >> 16 != 0)
+            Carry(uint32_t(bucket), entry.Count >> 16);
         at += entry.Length;
     }
     Bytes = std::move(dense);
@@ -171,10 +175,9 @@ uint64_t TLogHistogram::Percentile(uint32_t percent, uint64_t smallest, uint64_t
     uint64_t rank = std::max<uint64_t>(1, (uint64_t{Values} * percent + 99) / 100);
     uint64_t seen = 0;
     if (Dense) {
-        for (size_t i = 0; i < Bytes.size() / 4; ++i) {
-            uint32_t count;
-            std::memcpy(&count, Bytes.data() + i * 4, 4);
-            seen += count;
+        size_t carry = 0;
+        for (size_t i = 0; i < Bytes.size() / CountBytes; ++i) {
+            seen += DenseCount(i, carry);
             if (seen >= rank)
                 return std::clamp(MiddleOf(DenseFirst + uint32_t(i)), smallest, largest);
         }
@@ -192,8 +195,26 @@ uint64_t TLogHistogram::Percentile(uint32_t percent, uint64_t smallest, uint64_t
     return largest;
 }
 
+void TLogHistogram::Carry(uint32_t bucket, uint32_t carries) {
+    auto at = std::lower_bound(Carries.begin(), Carries.end(), bucket << 16);
+    if (at != Carries.end() && *at >> 16 == bucket)
+        *at += carries;
+    else
+        Carries.insert(at, bucket << 16 | carries);
+}
+
+uint64_t TLogHistogram::DenseCount(size_t index, size_t& carry) const {
+    uint16_t low;
+    std::memcpy(&low, Bytes.data() + index * CountBytes, CountBytes);
+    uint64_t count = low;
+    if (carry < Carries.size() && Carries[carry] >> 16 == DenseFirst + index)
+        count += uint64_t(Carries[carry++] & 0xFFFF) << 16;
+    return count;
+}
+
 void TLogHistogram::Clear() {
     std::vector<uint8_t>().swap(Bytes);
+    std::vector<uint32_t>().swap(Carries);
     Dense = false;
 }
 

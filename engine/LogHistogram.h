@@ -6,8 +6,8 @@
 // Memory does not grow with the number of values: only buckets that were hit are kept, packed
 // as the gaps between them and their counts (one byte for a bucket hit up to 8 times, at most
 // 16 buckets after the one before), and a histogram whose buckets are mostly hit turns into one
-// count per bucket over the range hit. Either way it is bounded by the 3,776 buckets, whatever the
-// number of values.
+// 16-bit count per bucket over the range hit (the rare larger counts keep their 65,536s apart).
+// Either way it is bounded by the 3,776 buckets, whatever the number of values.
 #pragma once
 
 #include <cstddef>
@@ -31,11 +31,13 @@ public:
     static constexpr uint32_t Finished = ~uint32_t{0};
     uint32_t StartAdd(uint64_t value);
     void FinishAdd(uint32_t bucket) {
-        uint32_t count;
-        uint8_t* at = Bytes.data() + (bucket - DenseFirst) * 4;
-        std::memcpy(&count, at, 4);
+        uint16_t count;
+        uint8_t* at = Bytes.data() + (bucket - DenseFirst) * CountBytes;
+        std::memcpy(&count, at, CountBytes);
         ++count;
-        std::memcpy(at, &count, 4);
+        std::memcpy(at, &count, CountBytes);
+        if (count == 0)
+            Carry(bucket);
     }
     uint64_t Count() const { return Values; }
     // Nearest rank: the smallest v such that at least `percent` % of the values are <= v, as
@@ -61,11 +63,16 @@ private:
     void Replace(size_t at, size_t length, const uint8_t* bytes, size_t count);
     void AddPacked(uint32_t bucket);
     void MakeDense();
+    // Keeps the 65,536s of a dense count that wrapped around.
+    void Carry(uint32_t bucket, uint32_t carries = 1);
+    uint64_t DenseCount(size_t index, size_t& carry) const;
 
-    // Packed: the entries one after the other. Dense: a 32-bit count per bucket from
-    // DenseFirst on, four bytes each.
+    // Packed: the entries one after the other. Dense: the low 16 bits of the count of each
+    // bucket from DenseFirst on, the 65,536s of the few counts that reach them in Carries.
+    static constexpr size_t CountBytes = 2;
     std::vector<uint8_t> Bytes;
-    uint32_t Values = 0; // a job counts calls and slices in 32 bits too
+    std::vector<uint32_t> Carries; // bucket << 16 | its 65,536s, by bucket
+    uint32_t Values = 0;           // a job counts calls and slices in 32 bits too
     uint16_t DenseFirst = 0;
     bool Dense = false;
 };
