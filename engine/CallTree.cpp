@@ -80,10 +80,18 @@ void TCallTreeBuilder::FunctionEntered(const TaskEntry& task, std::span<const Ca
 void TCallTreeBuilder::CallCompleted(const TaskEntry& task, const FunctionEntry&,
                                      std::span<const CallFrame> stack, uint64_t,
                                      uint64_t exclusive) {
-    TreeNodes[NodeOf(task, stack.size())].SelfCycles += exclusive;
+    uint32_t node = NodeOf(task, stack.size());
+    __builtin_prefetch(&TreeNodes[node].SelfCycles, 1);
+    TPendingCycles& pending = PendingCycles[NextPending];
+    TreeNodes[pending.Node].SelfCycles += pending.Cycles;
+    pending = {node, exclusive};
+    NextPending = (NextPending + 1) % PendingCycles.size();
 }
 
 TCallTree TCallTreeBuilder::Take(std::vector<std::string> names) {
+    for (TPendingCycles& pending : PendingCycles)
+        TreeNodes[pending.Node].SelfCycles += pending.Cycles;
+    PendingCycles = {};
     // A child always comes after its parent, so one backward sweep adds up every subtree.
     for (TCallTreeNode& node : TreeNodes)
         node.TotalCycles = node.SelfCycles;

@@ -9,6 +9,7 @@
 #include "engine/ReplayObserver.h"
 #include "engine/Tables.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -69,6 +70,14 @@ private:
     std::vector<uint32_t> TaskNodes;                 // by task index; 0 until made
     std::vector<std::unique_ptr<uint32_t[]>> Frames; // per task: the node of each live frame
     bool WasFolded = false;
+    // Exclusive cycles on their way to their nodes: a node is prefetched when its cycles are
+    // queued and added to when they leave the queue (an empty entry adds 0 to the root).
+    struct TPendingCycles {
+        uint32_t Node = 0;
+        uint64_t Cycles = 0;
+    };
+    std::array<TPendingCycles, 16> PendingCycles{};
+    size_t NextPending = 0;
 };
 
 } // namespace hookmeter
