@@ -63,18 +63,23 @@ private:
     void Replace(size_t at, size_t length, const uint8_t* bytes, size_t count);
     void AddPacked(uint32_t bucket);
     void MakeDense();
+    bool IsDense() const { return DenseFirst != Packed; }
+    size_t CountsBytes() const { return Bytes.size() - CarryCount * CarryBytes; }
+    uint32_t CarryAt(size_t index) const;
     // Keeps the 65,536s of a dense count that wrapped around.
     void Carry(uint32_t bucket, uint32_t carries = 1);
     uint64_t DenseCount(size_t index, size_t& carry) const;
 
     // Packed: the entries one after the other. Dense: the low 16 bits of the count of each
-    // bucket from DenseFirst on, the 65,536s of the few counts that reach them in Carries.
+    // bucket from DenseFirst on, then, for the few counts that reached 65,536, their bucket
+    // << 16 | their 65,536s in 32 bits each, by bucket.
     static constexpr size_t CountBytes = 2;
+    static constexpr size_t CarryBytes = 4;
+    static constexpr uint16_t Packed = 0xFFFF; // DenseFirst of a packed histogram
     std::vector<uint8_t> Bytes;
-    std::vector<uint32_t> Carries; // bucket << 16 | its 65,536s, by bucket
-    uint32_t Values = 0;           // a job counts calls and slices in 32 bits too
-    uint16_t DenseFirst = 0;
-    bool Dense = false;
+    uint32_t Values = 0; // a job counts calls and slices in 32 bits too
+    uint16_t DenseFirst = Packed;
+    uint16_t CarryCount = 0;
 };
 
 } // namespace hookmeter
