@@ -11,6 +11,7 @@
 #include "engine/ReplayObserver.h"
 #include "engine/Tables.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,6 +44,18 @@ private:
         uint32_t WorstNode = 0;
         uint32_t WorstTask = 0;
     };
+    // A completed call on its way into its function's state, a few calls late: the state is
+    // prefetched when the call is queued, its packed histograms halfway, and the call is
+    // counted when it leaves the queue, in the order the calls came.
+    struct TPendingCall {
+        TFunctionState* State = nullptr; // none: an empty entry
+        uint64_t Inclusive = 0;
+        uint64_t Exclusive = 0;
+        uint64_t EnterTSC = 0;
+        uint32_t Node = 0;
+        uint32_t Task = 0;
+        void Prefetch() const;
+    };
     struct TTaskState {
         TLogHistogram Slices;
         uint64_t Longest = 0;
@@ -53,7 +66,11 @@ private:
     const TCallTreeBuilder& Tree;
     std::unique_ptr<TFunctionState[]> Functions;
     std::unique_ptr<TTaskState[]> Tasks;
+    void Count(const TPendingCall& call);
+
     TDeferredAdds Adds; // into the histograms above
+    std::array<TPendingCall, 8> Calls{};
+    size_t NextCall = 0;
 };
 
 } // namespace hookmeter

@@ -40,6 +40,11 @@ public:
             Carry(bucket);
     }
     uint64_t Count() const { return Values; }
+    // Prefetches the start of the buckets, for an add soon.
+    void Prefetch() const {
+        if (!Bytes.empty())
+            __builtin_prefetch(Bytes.data());
+    }
     // Nearest rank: the smallest v such that at least `percent` % of the values are <= v, as
     // the middle of its bucket, kept within `smallest` and `largest` (the exact extremes of the
     // values, when known). 0 when empty.
