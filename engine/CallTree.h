@@ -37,6 +37,8 @@ public:
     uint32_t NameOfFunction(const FunctionEntry& function) const {
         return TaskCount + uint32_t(&function - Tables.FunctionEntries().data());
     }
+    // Until Take, the nodes' TotalCycles hold the filters below and their SelfCycles lack the
+    // last few calls.
     const std::vector<TCallTreeNode>& Nodes() const { return TreeNodes; }
     // Some call had to be counted in its caller's node because the tree was full or its path
     // too deep.

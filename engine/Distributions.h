@@ -56,6 +56,8 @@ private:
         uint32_t Task = 0;
         void Prefetch() const;
     };
+    void Count(const TPendingCall& call);
+
     struct TTaskState {
         TLogHistogram Slices;
         uint64_t Longest = 0;
@@ -66,8 +68,6 @@ private:
     const TCallTreeBuilder& Tree;
     std::unique_ptr<TFunctionState[]> Functions;
     std::unique_ptr<TTaskState[]> Tasks;
-    void Count(const TPendingCall& call);
-
     TDeferredAdds Adds; // into the histograms above
     std::array<TPendingCall, 8> Calls{};
     size_t NextCall = 0;
