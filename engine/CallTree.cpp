@@ -22,16 +22,23 @@ uint32_t TCallTreeBuilder::Child(uint32_t parent, uint32_t name) {
     uint64_t hash = Hash(parent, name);
     uint32_t slot = uint32_t(hash >> (64 - SlotBits));
     uint32_t tag = uint32_t(hash >> (64 - SlotBits - TagBits)) << NodeBits;
+    uint64_t nameBit = NameBit(name);
+    bool mayHaveIt = (ChildNames(parent) & nameBit) != 0;
+    bool full = TreeNodes.size() >= MaxNodes;
+    if (!mayHaveIt && full) {
+        WasFolded = true;
+        return parent;
+    }
     for (;; slot = (slot + 1) & SlotMask) {
         uint32_t entry = Slots[slot];
         if (entry == 0)
             break;
         uint32_t node = entry & NodeMask;
-        if ((entry & ~NodeMask) == tag && TreeNodes[node].Parent == parent &&
+        if (mayHaveIt && (entry & ~NodeMask) == tag && TreeNodes[node].Parent == parent &&
             TreeNodes[node].Name == name)
             return node;
     }
-    if (TreeNodes.size() >= MaxNodes) {
+    if (full) {
         WasFolded = true;
         return parent;
     }
@@ -41,6 +48,7 @@ uint32_t TCallTreeBuilder::Child(uint32_t parent, uint32_t name) {
     added.Name = name;
     added.NextSibling = TreeNodes[parent].FirstChild;
     TreeNodes[parent].FirstChild = node;
+    ChildNames(parent) |= nameBit;
     Slots[slot] = tag | node;
     return node;
 }
@@ -72,10 +80,18 @@ void TCallTreeBuilder::FunctionEntered(const TaskEntry& task, std::span<const Ca
 void TCallTreeBuilder::CallCompleted(const TaskEntry& task, const FunctionEntry&,
                                      std::span<const CallFrame> stack, uint64_t,
                                      uint64_t exclusive) {
-    TreeNodes[NodeOf(task, stack.size())].SelfCycles += exclusive;
+    uint32_t node = NodeOf(task, stack.size());
+    __builtin_prefetch(&TreeNodes[node].SelfCycles, 1);
+    TPendingCycles& pending = PendingCycles[NextPending];
+    TreeNodes[pending.Node].SelfCycles += pending.Cycles;
+    pending = {node, exclusive};
+    NextPending = (NextPending + 1) % PendingCycles.size();
 }
 
 TCallTree TCallTreeBuilder::Take(std::vector<std::string> names) {
+    for (TPendingCycles& pending : PendingCycles)
+        TreeNodes[pending.Node].SelfCycles += pending.Cycles;
+    PendingCycles = {};
     // A child always comes after its parent, so one backward sweep adds up every subtree.
     for (TCallTreeNode& node : TreeNodes)
         node.TotalCycles = node.SelfCycles;

@@ -9,6 +9,7 @@
 #include "engine/ReplayObserver.h"
 #include "engine/Tables.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -36,6 +37,8 @@ public:
     uint32_t NameOfFunction(const FunctionEntry& function) const {
         return TaskCount + uint32_t(&function - Tables.FunctionEntries().data());
     }
+    // Until Take, the nodes' TotalCycles hold the filters below and their SelfCycles lack the
+    // last few calls.
     const std::vector<TCallTreeNode>& Nodes() const { return TreeNodes; }
     // Some call had to be counted in its caller's node because the tree was full or its path
     // too deep.
@@ -53,6 +56,11 @@ private:
     static uint64_t Hash(uint32_t parent, uint32_t name) {
         return (uint64_t(parent) << 32 | name) * 0x9E3779B97F4A7C15ull;
     }
+    // A one-bit-per-name filter of the names of a node's children, kept in its TotalCycles
+    // until Take fills them in: most calls on a full tree are on paths it does not hold, and
+    // the filter answers for nearly all of them without a miss on the slots.
+    static uint64_t NameBit(uint32_t name) { return uint64_t{1} << (name * 0x9E3779B1u >> 26); }
+    uint64_t& ChildNames(uint32_t node) { return TreeNodes[node].TotalCycles; }
 
     TProfileTables& Tables;
     uint32_t TaskCount;
@@ -64,6 +72,14 @@ private:
     std::vector<uint32_t> TaskNodes;                 // by task index; 0 until made
     std::vector<std::unique_ptr<uint32_t[]>> Frames; // per task: the node of each live frame
     bool WasFolded = false;
+    // Exclusive cycles on their way to their nodes: a node is prefetched when its cycles are
+    // queued and added to when they leave the queue (an empty entry adds 0 to the root).
+    struct TPendingCycles {
+        uint32_t Node = 0;
+        uint64_t Cycles = 0;
+    };
+    std::array<TPendingCycles, 16> PendingCycles{};
+    size_t NextPending = 0;
 };
 
 } // namespace hookmeter

@@ -52,14 +52,39 @@ void TDistributionCollector::CallCompleted(const TaskEntry& task, const Function
                                            std::span<const CallFrame> stack, uint64_t inclusive,
                                            uint64_t exclusive) {
     TFunctionState& state = Functions[&function - Tables.FunctionEntries().data()];
+    __builtin_prefetch(&state, 1);
+    __builtin_prefetch(reinterpret_cast<const char*>(&state + 1) - 1, 1);
+    Calls[(NextCall + Calls.size() / 2) % Calls.size()].Prefetch();
+    TPendingCall& pending = Calls[NextCall];
+    Count(pending);
+    pending = {&state,
+               inclusive,
+               exclusive,
+               stack.back().EnterTSC,
+               Tree.NodeOf(task, stack.size()),
+               uint32_t(&task - Tables.TaskEntries().data())};
+    NextCall = (NextCall + 1) % Calls.size();
+}
+
+void TDistributionCollector::TPendingCall::Prefetch() const {
+    if (State != nullptr) {
+        State->Inclusive.Prefetch();
+        State->Exclusive.Prefetch();
+    }
+}
+
+void TDistributionCollector::Count(const TPendingCall& call) {
+    if (call.State == nullptr)
+        return;
+    TFunctionState& state = *call.State;
     bool first = state.Inclusive.Count() == 0;
-    state.Inclusive.Add(inclusive);
-    state.Exclusive.Add(exclusive);
-    if (first || inclusive > state.WorstInclusive) {
-        state.WorstInclusive = inclusive;
-        state.WorstEnterTSC = stack.back().EnterTSC;
-        state.WorstNode = Tree.NodeOf(task, stack.size());
-        state.WorstTask = uint32_t(&task - Tables.TaskEntries().data());
+    Adds.Add(state.Inclusive, call.Inclusive);
+    Adds.Add(state.Exclusive, call.Exclusive);
+    if (first || call.Inclusive > state.WorstInclusive) {
+        state.WorstInclusive = call.Inclusive;
+        state.WorstEnterTSC = call.EnterTSC;
+        state.WorstNode = call.Node;
+        state.WorstTask = call.Task;
     }
 }
 
@@ -67,7 +92,7 @@ void TDistributionCollector::SliceCounted(const TaskEntry& task, uint64_t startT
                                           uint64_t cycles) {
     TTaskState& state = Tasks[&task - Tables.TaskEntries().data()];
     bool first = state.Slices.Count() == 0;
-    state.Slices.Add(cycles);
+    Adds.Add(state.Slices, cycles);
     if (first || cycles > state.Longest) {
         state.Longest = cycles;
         state.LongestStartTSC = startTSC;
@@ -76,6 +101,10 @@ void TDistributionCollector::SliceCounted(const TaskEntry& task, uint64_t startT
 
 TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t firstTSC,
                                                 uint64_t lastTSC, bool withPaths) {
+    for (size_t i = 0; i < Calls.size(); ++i)
+        Count(Calls[(NextCall + i) % Calls.size()]);
+    Calls = {};
+    Adds.Flush();
     TJobResults results;
     results.FirstTSC = firstTSC;
     results.LastTSC = lastTSC;

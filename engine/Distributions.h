@@ -5,11 +5,13 @@
 #pragma once
 
 #include "engine/CallTree.h"
+#include "engine/DeferredAdds.h"
 #include "engine/JobResults.h"
 #include "engine/LogHistogram.h"
 #include "engine/ReplayObserver.h"
 #include "engine/Tables.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,6 +44,20 @@ private:
         uint32_t WorstNode = 0;
         uint32_t WorstTask = 0;
     };
+    // A completed call on its way into its function's state, a few calls late: the state is
+    // prefetched when the call is queued, its packed histograms halfway, and the call is
+    // counted when it leaves the queue, in the order the calls came.
+    struct TPendingCall {
+        TFunctionState* State = nullptr; // none: an empty entry
+        uint64_t Inclusive = 0;
+        uint64_t Exclusive = 0;
+        uint64_t EnterTSC = 0;
+        uint32_t Node = 0;
+        uint32_t Task = 0;
+        void Prefetch() const;
+    };
+    void Count(const TPendingCall& call);
+
     struct TTaskState {
         TLogHistogram Slices;
         uint64_t Longest = 0;
@@ -52,6 +68,9 @@ private:
     const TCallTreeBuilder& Tree;
     std::unique_ptr<TFunctionState[]> Functions;
     std::unique_ptr<TTaskState[]> Tasks;
+    TDeferredAdds Adds; // into the histograms above
+    std::array<TPendingCall, 8> Calls{};
+    size_t NextCall = 0;
 };
 
 } // namespace hookmeter

@@ -90,24 +90,22 @@ void TLogHistogram::Replace(size_t at, size_t length, const uint8_t* bytes, size
     std::memcpy(Bytes.data() + at, bytes, count);
 }
 
-void TLogHistogram::Add(uint64_t value) {
+uint32_t TLogHistogram::StartAdd(uint64_t value) {
     ++Values;
     uint32_t bucket = BucketOf(value);
-    if (!Dense) {
+    if (!IsDense()) {
         AddPacked(bucket);
-        return;
+        return Finished;
     }
     if (bucket < DenseFirst) {
-        Bytes.insert(Bytes.begin(), (DenseFirst - bucket) * 4, 0);
+        Bytes.insert(Bytes.begin(), (DenseFirst - bucket) * CountBytes, 0);
         DenseFirst = uint16_t(bucket);
-    } else if ((bucket - DenseFirst) * 4 >= Bytes.size()) {
-        Bytes.resize((bucket - DenseFirst + 1) * 4, 0);
+    } else if (size_t counts = CountsBytes(); (bucket - DenseFirst) * CountBytes >= counts) {
+        Bytes.insert(Bytes.begin() + ptrdiff_t(counts),
+                     (bucket - DenseFirst) * CountBytes + CountBytes - counts, 0);
     }
-    uint32_t count;
-    uint8_t* at = Bytes.data() + (bucket - DenseFirst) * 4;
-    std::memcpy(&count, at, 4);
-    ++count;
-    std::memcpy(at, &count, 4);
+    __builtin_prefetch(Bytes.data() + (bucket - DenseFirst) * CountBytes, 1);
+    return bucket;
 }
 
 void TLogHistogram::AddPacked(uint32_t bucket) {
@@ -153,19 +151,26 @@ void TLogHistogram::MakeDense() {
         at += entry.Length;
     }
     size_t range = size_t(last - first + 1);
-    if (range * 4 > 2 * Bytes.size() && range * 4 > Values && Bytes.size() < DenseAnyway)
+    size_t denseBytes = range * CountBytes;
+    if (denseBytes > 2 * Bytes.size() && denseBytes > Values && Bytes.size() < DenseAnyway)
         return;
-    std::vector<uint8_t> dense(range * 4, 0);
+    std::vector<uint8_t> dense(denseBytes, 0);
     int64_t bucket = -1;
     for (size_t at = 0; at < Bytes.size();) {
         TEntry entry = Decode(Bytes.data() + at);
         bucket += entry.Gap;
-        std::memcpy(dense.data() + (bucket - first) * 4, &entry.Count, 4);
+        uint16_t low = uint16_t(entry.Count);
+        std::memcpy(dense.data() + (bucket - first) * CountBytes, &low, CountBytes);
+        if (entry.Count >> 16 != 0) { // by bucket, as they come
+            uint32_t carry = uint32_t(bucket) << 16 | entry.Count >> 16;
+            dense.insert(dense.end(), CarryBytes, 0);
+            std::memcpy(dense.data() + dense.size() - CarryBytes, &carry, CarryBytes);
+            ++CarryCount;
+        }
         at += entry.Length;
     }
     Bytes = std::move(dense);
     DenseFirst = uint16_t(first);
-    Dense = true;
 }
 
 uint64_t TLogHistogram::Percentile(uint32_t percent, uint64_t smallest, uint64_t largest) const {
@@ -173,11 +178,10 @@ uint64_t TLogHistogram::Percentile(uint32_t percent, uint64_t smallest, uint64_t
         return 0;
     uint64_t rank = std::max<uint64_t>(1, (uint64_t{Values} * percent + 99) / 100);
     uint64_t seen = 0;
-    if (Dense) {
-        for (size_t i = 0; i < Bytes.size() / 4; ++i) {
-            uint32_t count;
-            std::memcpy(&count, Bytes.data() + i * 4, 4);
-            seen += count;
+    if (IsDense()) {
+        size_t carry = 0;
+        for (size_t i = 0; i < CountsBytes() / CountBytes; ++i) {
+            seen += DenseCount(i, carry);
             if (seen >= rank)
                 return std::clamp(MiddleOf(DenseFirst + uint32_t(i)), smallest, largest);
         }
@@ -195,9 +199,39 @@ uint64_t TLogHistogram::Percentile(uint32_t percent, uint64_t smallest, uint64_t
     return largest;
 }
 
+uint32_t TLogHistogram::CarryAt(size_t index) const {
+    uint32_t carry;
+    std::memcpy(&carry, Bytes.data() + CountsBytes() + index * CarryBytes, CarryBytes);
+    return carry;
+}
+
+void TLogHistogram::Carry(uint32_t bucket, uint32_t carries) {
+    size_t index = 0;
+    while (index < CarryCount && CarryAt(index) >> 16 < bucket)
+        ++index;
+    uint32_t carry = bucket << 16 | carries;
+    if (index < CarryCount && CarryAt(index) >> 16 == bucket) {
+        carry = CarryAt(index) + carries;
+    } else {
+        Bytes.insert(Bytes.begin() + ptrdiff_t(CountsBytes() + index * CarryBytes), CarryBytes, 0);
+        ++CarryCount;
+    }
+    std::memcpy(Bytes.data() + CountsBytes() + index * CarryBytes, &carry, CarryBytes);
+}
+
+uint64_t TLogHistogram::DenseCount(size_t index, size_t& carry) const {
+    uint16_t low;
+    std::memcpy(&low, Bytes.data() + index * CountBytes, CountBytes);
+    uint64_t count = low;
+    if (carry < CarryCount && CarryAt(carry) >> 16 == DenseFirst + index)
+        count += uint64_t(CarryAt(carry++) & 0xFFFF) << 16;
+    return count;
+}
+
 void TLogHistogram::Clear() {
     std::vector<uint8_t>().swap(Bytes);
-    Dense = false;
+    DenseFirst = Packed;
+    CarryCount = 0;
 }
 
 } // namespace hookmeter
