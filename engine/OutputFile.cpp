@@ -37,7 +37,7 @@ int CreateTemporary(const std::string& name, std::string& temporaryName) {
 
 } // namespace
 
-TOutputFile::TOutputFile() = default;
+TOutputFile::TOutputFile(uint64_t largeAfter) : LargeAfter(largeAfter) {}
 
 TOutputFile::~TOutputFile() {
     Discard();
@@ -45,14 +45,18 @@ TOutputFile::~TOutputFile() {
 
 bool TOutputFile::Open(const std::string& fileName) {
     Discard();
-    if (!Buffers)
-        Buffers.reset(new char[2 * BufferSize]);
+    if (!Storage) {
+        constexpr size_t Alignment = TBlockWriter::Alignment;
+        Storage.reset(new char[2 * BufferSize + Alignment]);
+        Buffers = Storage.get() + (Alignment - uintptr_t(Storage.get()) % Alignment) % Alignment;
+    }
     Failed = false;
     if (!OpenTarget(fileName))
         return false;
     std::setvbuf(File, nullptr, _IONBF, 0); // our own buffers hold the blocks
-    Behind.emplace(::fileno(File));
-    Filling = Buffers.get();
+    BlockWriter.emplace(::fileno(File), LargeAfter);
+    Handed = 0;
+    Filling = Buffers;
     Used = 0;
     Pending = nullptr;
     Stopping = false;
@@ -137,7 +141,7 @@ bool TOutputFile::StopWriting() {
 bool TOutputFile::Finish() {
     if (File == nullptr)
         return !Failed;
-    HandOver();
+    HandOver(true);
     StopWriting();
     Finished = true;
     return !Failed;
@@ -173,7 +177,7 @@ void TOutputFile::Discard() {
 }
 
 bool TOutputFile::WriteBlock(const char* data, size_t size) {
-    return std::fwrite(data, 1, size, File) == size && Behind->Written(size);
+    return BlockWriter->Write(data, size);
 }
 
 void TOutputFile::WriterLoop() {
@@ -201,24 +205,28 @@ void TOutputFile::WaitUntilWritten() {
     Changed.wait(guard, [this] { return Pending == nullptr; });
 }
 
-void TOutputFile::HandOver() {
+void TOutputFile::HandOver(bool all) {
     if (Used == 0)
         return;
+    size_t size = all ? Used : TBlockWriter::AlignedSize(Handed, Used, LargeAfter);
+    char* next = Filling == Buffers ? Buffers + BufferSize : Buffers;
     if (Synchronous) {
-        if (!Failed && !WriteBlock(Filling, Used))
+        if (!Failed && !WriteBlock(Filling, size))
             Failed = true;
-        Used = 0;
-        return;
+        next = Filling;
+    } else {
+        WaitUntilWritten();
+        {
+            std::lock_guard guard(Lock);
+            Pending = Filling;
+            PendingSize = size;
+        }
+        Changed.notify_all();
     }
-    WaitUntilWritten();
-    {
-        std::lock_guard guard(Lock);
-        Pending = Filling;
-        PendingSize = Used;
-    }
-    Changed.notify_all();
-    Filling = Filling == Buffers.get() ? Buffers.get() + BufferSize : Buffers.get();
-    Used = 0;
+    std::memmove(next, Filling + size, Used - size); // the rest, for the next block
+    Filling = next;
+    Used -= size;
+    Handed += size;
 }
 
 void TOutputFile::Write(std::string_view text) {

@@ -1,6 +1,7 @@
 // A report file written through large buffers. A background thread writes each full buffer
 // while the job fills the next one (the job writes them itself when no thread can be started);
-// the file remembers whether any write failed. A large file is written behind (TWriteBehind).
+// the file remembers whether any write failed. A large file bypasses the page cache or is written
+// behind it (TBlockWriter).
 //
 // A report is written under a temporary name beside its final name ("<name>.tmp-XXXXXX") and
 // moved over the final name by Publish, so that a job that ends early leaves the earlier report
@@ -9,7 +10,7 @@
 // final name is written directly, as a plain fopen(name, "w") would.
 #pragma once
 
-#include "engine/WriteBehind.h"
+#include "engine/BlockWriter.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -25,7 +26,8 @@ namespace hookmeter {
 
 class TOutputFile {
 public:
-    TOutputFile();
+    // Past `largeAfter` bytes the file counts as large (see TBlockWriter).
+    explicit TOutputFile(uint64_t largeAfter = TBlockWriter::DefaultStartAfter);
     // An open or finished report that was never published is discarded.
     virtual ~TOutputFile();
     TOutputFile(const TOutputFile&) = delete;
@@ -64,8 +66,10 @@ protected:
 private:
     // Opens the file the report is written to; false where fopen(fileName, "w") would fail.
     bool OpenTarget(const std::string& fileName);
-    // Passes the filled buffer to the writer thread and goes on with the other one.
-    void HandOver();
+    // Passes the filled buffer to the writer thread and goes on with the other one; unless
+    // `all`, a large file's blocks end at the alignment direct writes need, and the rest is
+    // carried over.
+    void HandOver(bool all = false);
     // Returns once the writer thread has written everything handed to it.
     void WaitUntilWritten();
     void WriterLoop();
@@ -76,11 +80,14 @@ private:
 
     static constexpr size_t BufferSize = size_t{1} << 20;
     std::FILE* File = nullptr;
-    std::optional<TWriteBehind> Behind; // used by whichever thread writes the blocks
+    uint64_t LargeAfter;
+    std::optional<TBlockWriter> BlockWriter; // used by whichever thread writes the blocks
+    uint64_t Handed = 0;                     // bytes handed over to be written
     std::string FinalName;
-    std::string TemporaryName;       // empty: the final name is written directly
-    bool Finished = false;           // closed, waiting for Publish or Discard
-    std::unique_ptr<char[]> Buffers; // two buffers of BufferSize: one filling, one writing
+    std::string TemporaryName; // empty: the final name is written directly
+    bool Finished = false;     // closed, waiting for Publish or Discard
+    std::unique_ptr<char[]> Storage;
+    char* Buffers = nullptr; // two buffers of BufferSize in Storage, aligned for direct writes
     char* Filling = nullptr;
     size_t Used = 0;
 

@@ -1,13 +1,12 @@
 // Report files: written under a temporary name, published whole, and written even when no
 // writer thread can be started.
 #include "engine/OutputFile.h"
-#include "engine/WriteBehind.h"
 
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
@@ -87,27 +86,48 @@ TEST(OutputFile, WithoutAWriterThreadTheReportIsWrittenAllTheSame) {
     EXPECT_EQ(ReadFile(dir.File("report.csv")), text);
 }
 
-// Past its start, a file is handed to the disk and dropped from the cache a window at a time;
-// what was written stays, whatever the sizes of the writes. A pipe is left alone.
-TEST(OutputFile, WritingBehindKeepsEveryByte) {
+// A large file is written past the page cache (or behind it) in blocks that the file shapes for
+// that: every byte stays where it belongs, whatever the pieces it was written in, with and
+// without a writer thread. A pipe is written as any file.
+TEST(OutputFile, ALargeFileKeepsEveryByte) {
+    class TSmallLargeFile : public TOutputFile {
+    public:
+        explicit TSmallLargeFile(bool thread) : TOutputFile(100 << 10), Thread(thread) {}
+
+    protected:
+        std::thread StartWriter() override {
+            if (!Thread)
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
+            return TOutputFile::StartWriter();
+        }
+        bool Thread;
+    };
     TTempDir dir;
-    std::string text = Content(3 << 20);
-    int descriptor = ::open(dir.File("big.csv").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(descriptor, 0);
-    TWriteBehind behind(descriptor, 100 << 10, 64 << 10);
-    for (size_t at = 0, step = 1; at < text.size(); at += step, step = step * 3 % 200003) {
-        size_t size = std::min(step, text.size() - at);
-        ASSERT_EQ(::write(descriptor, text.data() + at, size), ssize_t(size));
-        EXPECT_TRUE(behind.Written(size));
+    std::string text = Content(5 << 20);
+    for (bool thread : {true, false}) {
+        TSmallLargeFile file(thread);
+        ASSERT_TRUE(file.Open(dir.File("big.csv")));
+        for (size_t at = 0, step = 1; at < text.size(); at += step, step = step * 7 % 9973 + 1) {
+            size_t size = std::min(step, text.size() - at);
+            if (size <= TOutputFile::ReserveLimit) {
+                char* out = file.Reserve(size);
+                std::memcpy(out, text.data() + at, size);
+                file.Commit(out + size);
+            } else {
+                file.Write({text.data() + at, size});
+            }
+        }
+        EXPECT_TRUE(file.Close());
+        EXPECT_EQ(ReadFile(dir.File("big.csv")), text) << (thread ? "thread" : "no thread");
     }
-    ::close(descriptor);
-    EXPECT_EQ(ReadFile(dir.File("big.csv")), text);
 
     int pipe[2];
     ASSERT_EQ(::pipe(pipe), 0);
-    TWriteBehind pipeBehind(pipe[1], 0, 1);
-    ASSERT_EQ(::write(pipe[1], "abc", 3), 3);
-    EXPECT_TRUE(pipeBehind.Written(3));
+    TBlockWriter writer(pipe[1], 0, 1);
+    EXPECT_TRUE(writer.Write("abc", 3));
+    char read[3];
+    EXPECT_EQ(::read(pipe[0], read, 3), 3);
     ::close(pipe[0]);
     ::close(pipe[1]);
 }
