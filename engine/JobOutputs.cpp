@@ -16,7 +16,7 @@ TJobOutputs::TJobOutputs(const TProfile& parameters, TProfileTables& tables, uin
 }
 
 TJobOutputs::~TJobOutputs() {
-    Thread.reset();
+    Threads.reset();
     if (Timeline)
         Timeline->Finish(0);
 }
@@ -28,24 +28,29 @@ TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& 
     FanOut.Add(callList);
     if (TreeWanted) {
         Tree.emplace(Tables, CallStackSize);
-        Background.Add(*Tree);
+        TreeWork.Add(*Tree);
         Distributions.emplace(Tables, *Tree);
-        Background.Add(*Distributions);
+        TreeWork.Add(*Distributions);
     }
     if (!Parameters.TimelineFileName.empty()) {
         if (OpenOutput(TimelineFile, Parameters.TimelineFileName)) {
             Timeline.emplace(TimelineFile, Tables, Parameters.RawDataFileName, firstTSC,
                              Parameters.ClockHz);
             Timeline->Begin(startTask);
-            Background.Add(*Timeline);
         } else {
             status.AddStatusLine("!!!Can not open timeline file!!!");
         }
     }
-    if (TreeWanted || Timeline) {
-        Thread.emplace(Tables, CallStackSize, Background);
-        Thread->Start();
-        FanOut.Add(*Thread);
+    // The results are taken on the first thread (see Finish).
+    std::vector<TReplayObserver*> targets;
+    if (TreeWanted)
+        targets.push_back(&TreeWork);
+    if (Timeline)
+        targets.push_back(&*Timeline);
+    if (!targets.empty()) {
+        Threads.emplace(Tables, CallStackSize, std::move(targets));
+        Threads->Start();
+        FanOut.Add(*Threads);
     }
     return FanOut;
 }
@@ -79,8 +84,8 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
         Distributions.reset();
         Tree.reset();
     };
-    if (Thread)
-        Thread->Finish(takeResults);
+    if (Threads)
+        Threads->Finish(takeResults);
     else
         takeResults();
     bool timelineWritten = false;

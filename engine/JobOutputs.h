@@ -1,6 +1,6 @@
 // The job's optional outputs beyond the two reports: the timeline, the folded stacks, the
 // distributions file and the results kept in memory. They watch the same replay as the call
-// list, on a thread of their own; when none is asked for, the call list is the replay's only
+// list, on threads of their own; when none is asked for, the call list is the replay's only
 // observer.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include "engine/CallTree.h"
 #include "engine/Distributions.h"
 #include "engine/JobResults.h"
-#include "engine/ObserverThread.h"
+#include "engine/ObserverThreads.h"
 #include "engine/OutputFile.h"
 #include "engine/ReplayObserver.h"
 #include "engine/StatusReporter.h"
@@ -59,13 +59,13 @@ private:
     bool IsWanted;
     bool TreeWanted; // the call tree and distributions: for results, folded stacks, statistics
 
-    TObserverFanOut FanOut;     // the call list, then the thread below
-    TObserverFanOut Background; // what the thread hands the events to
+    TObserverFanOut FanOut;   // the call list, then the threads below
+    TObserverFanOut TreeWork; // the call tree and the distributions, on one thread
     std::optional<TCallTreeBuilder> Tree;
     std::optional<TDistributionCollector> Distributions;
     TOutputFile TimelineFile;
     std::optional<TTimelineWriter> Timeline;
-    std::optional<TObserverThread> Thread; // last: ended before the observers it feeds
+    std::optional<TObserverThreads> Threads; // last: ended before the observers they feed
 };
 
 } // namespace hookmeter

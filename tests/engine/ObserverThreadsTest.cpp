@@ -1,4 +1,4 @@
-#include "engine/ObserverThread.h"
+#include "engine/ObserverThreads.h"
 #include "engine/Replay.h"
 #include "engine/StatusReporter.h"
 
@@ -71,14 +71,19 @@ private:
     }
 };
 
-class TThreadlessObserverThread final : public TObserverThread {
+// The second thread cannot be started.
+class TOneThreadOnly final : public TObserverThreads {
 public:
-    using TObserverThread::TObserverThread;
+    using TObserverThreads::TObserverThreads;
 
 protected:
-    std::thread StartThread() override {
-        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    std::thread StartThread(std::function<void()> loop) override {
+        if (++Started == 2)
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        return TObserverThreads::StartThread(std::move(loop));
     }
+    int Started = 0;
 };
 
 constexpr uint32_t StackSize = 16; // small, so that some stacks overflow
@@ -133,41 +138,42 @@ struct TRandomReplay {
     TProfileTables tables;
 };
 
-TEST(ObserverThread, HandsOnEveryEventInOrderWithTheSameStacks) {
+TEST(ObserverThreads, HandOnEveryEventInOrderWithTheSameStacks) {
     TRecorder direct;
     TRandomReplay().Run(direct);
-    ASSERT_GT(direct.Events.size(), 10000u);
+    ASSERT_GT(direct.Events.size(), 15000u);
 
-    TRecorder threaded;
+    TRecorder first, second;
     TRandomReplay replay;
     {
-        TObserverThread thread(replay.tables, StackSize, threaded);
-        thread.Start();
-        replay.Run(thread);
-        thread.Finish();
-        EXPECT_EQ(threaded.Events, direct.Events);
+        TObserverThreads threads(replay.tables, StackSize, {&first, &second});
+        threads.Start();
+        replay.Run(threads);
+        threads.Finish();
+        EXPECT_EQ(first.Events, direct.Events);
+        EXPECT_EQ(second.Events, direct.Events);
     }
 
-    TRecorder threadless;
-    TRandomReplay replayWithoutThread;
-    TThreadlessObserverThread thread(replayWithoutThread.tables, StackSize, threadless);
-    thread.Start();
-    replayWithoutThread.Run(thread);
-    thread.Finish();
-    EXPECT_EQ(threadless.Events, direct.Events);
+    TRecorder withoutThreads;
+    TRandomReplay replayWithoutThreads;
+    TOneThreadOnly threads(replayWithoutThreads.tables, StackSize, {&withoutThreads});
+    threads.Start();
+    replayWithoutThreads.Run(threads);
+    threads.Finish();
+    EXPECT_EQ(withoutThreads.Events, direct.Events);
 }
 
-TEST(ObserverThread, AnObserversFailureIsThrownOnTheReplaysThread) {
+TEST(ObserverThreads, AnObserversFailureIsThrownOnTheReplaysThread) {
     for (size_t failAt : {size_t{100}, size_t{15000}}) {
-        TRecorder failing;
+        TRecorder failing, other;
         failing.FailAt = failAt;
         TRandomReplay replay;
-        TObserverThread thread(replay.tables, StackSize, failing);
-        thread.Start();
+        TObserverThreads threads(replay.tables, StackSize, {&other, &failing});
+        threads.Start();
         EXPECT_THROW(
             {
-                replay.Run(thread);
-                thread.Finish();
+                replay.Run(threads);
+                threads.Finish();
             },
             std::runtime_error);
         EXPECT_EQ(failing.Events.size(), failAt); // nothing was handed on after the failure
