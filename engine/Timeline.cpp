@@ -83,9 +83,9 @@ std::string_view TTimelineWriter::TaskName(const TaskEntry& task) {
     return NameOf(text);
 }
 
-void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
-                                 std::string_view jsonName, std::string_view tail) {
-    size_t size = MaxEventHead + jsonName.size() + tail.size();
+char* TTimelineWriter::BeginEvent(char phase, uint32_t track, uint64_t time,
+                                  std::string_view jsonName, size_t tailRoom) {
+    size_t size = MaxEventHead + jsonName.size() + tailRoom;
     bool whole = size <= TOutputFile::ReserveLimit;
     char* out = File.Reserve(whole ? size : MaxEventHead);
     out = Append(out, ",\n{\"ph\":\"");
@@ -98,12 +98,21 @@ void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
     if (whole) {
         out = Append(out, jsonName);
         *out++ = '"';
-        File.Commit(Append(out, tail));
-        return;
+        return out;
     }
     File.Commit(out);
     File.Write(jsonName);
     File.Write("\"");
+    return File.Reserve(tailRoom);
+}
+
+void TTimelineWriter::WriteEvent(char phase, uint32_t track, uint64_t time,
+                                 std::string_view jsonName, std::string_view tail) {
+    if (tail.size() <= MaxEventHead) {
+        File.Commit(Append(BeginEvent(phase, track, time, jsonName, tail.size()), tail));
+        return;
+    }
+    File.Commit(BeginEvent(phase, track, time, jsonName, 0));
     File.Write(tail);
 }
 
@@ -207,16 +216,16 @@ void TTimelineWriter::CallCompleted(const TaskEntry& task, const FunctionEntry& 
                                     std::span<const CallFrame> stack, uint64_t inclusive,
                                     uint64_t exclusive) {
     uint32_t track = TrackOf(task);
-    char tail[MaxEventHead];
-    char* out = Append(tail, ",\"args\":{\"inclusive\":");
+    const TEntityText& text = FunctionText(FunctionIndex(function));
+    constexpr size_t ArgsRoom = 64 + 2 * MaxDecimalDigits;
+    char* out = BeginEvent('E', track, TimeOf(stack.back().ExitTSC), NameOf(text), ArgsRoom);
+    out = Append(out, ",\"args\":{\"incl\":");
     out = FormatUnsigned(out, inclusive, 0);
-    out = Append(out, ",\"exclusive\":");
+    out = Append(out, ",\"excl\":");
     out = FormatUnsigned(out, exclusive, 0);
-    out = Append(out, ",\"address\":\"0x");
-    out = FormatHex8(out, FunctionText(FunctionIndex(function)).Address);
-    out = Append(out, "\"}}");
-    WriteEvent('E', track, TimeOf(stack.back().ExitTSC),
-               NameOf(FunctionText(FunctionIndex(function))), {tail, size_t(out - tail)});
+    out = Append(out, ",\"addr\":\"0x");
+    out = FormatHex8(out, text.Address);
+    File.Commit(Append(out, "\"}}"));
     if (OpenSlices[track] > 0)
         --OpenSlices[track];
 }

@@ -48,9 +48,13 @@ private:
     // Nanoseconds since the first record; never earlier than an event already written.
     uint64_t TimeOf(uint64_t tsc);
     uint32_t TrackOf(const TaskEntry& task);
-    // Writes `,{"ph":"B","pid":1,"tid":N,"ts":T,"name":"`, the JSON string content `jsonName`,
-    // its closing quote and `tail`, which closes the event. Every "E" is named after its "B":
-    // some viewers pair them by name.
+    // Writes `,{"ph":"B","pid":1,"tid":N,"ts":T,"name":"`, the JSON string content `jsonName`
+    // and its closing quote; returns where the rest of the event goes, with room for `tailRoom`
+    // (at most MaxEventHead) bytes, to be committed by the caller. Every "E" is named after its
+    // "B": some viewers pair them by name.
+    char* BeginEvent(char phase, uint32_t track, uint64_t time, std::string_view jsonName,
+                     size_t tailRoom);
+    // An event whose rest is `tail`.
     void WriteEvent(char phase, uint32_t track, uint64_t time, std::string_view jsonName,
                     std::string_view tail);
     void WriteTrackNames(uint32_t track, std::string_view jsonName, uint32_t sortIndex);

@@ -210,11 +210,11 @@ std::unique_ptr<TJsonValue> ReadTimeline(const std::string& text, TTimelineEvent
             EXPECT_EQ(begin.Name, name);
             if (tid == "1")
                 continue; // the DSP core
-            if (const TJsonValue* inclusive = args->Find("inclusive"))
-                events.Calls.push_back("C " + args->Find("address")->Text.substr(2) + " " +
+            if (const TJsonValue* inclusive = args->Find("incl"))
+                events.Calls.push_back("C " + args->Find("addr")->Text.substr(2) + " " +
                                        std::to_string(begin.Time + first) + " " +
                                        std::to_string(time + first) + " " + inclusive->Text + " " +
-                                       args->Find("exclusive")->Text + " " + name);
+                                       args->Find("excl")->Text + " " + name);
             else
                 events.Calls.push_back("X " + std::to_string(begin.Time + first) + " " + name +
                                        " " + args->Find("cut")->Text);
