@@ -35,7 +35,7 @@ TObserverThreads::~TObserverThreads() {
     {
         std::lock_guard guard(Lock);
         if (!Direct)
-            QueueFilling();
+            QueueFilling(1);
     }
     StopThreads();
 }
@@ -48,8 +48,9 @@ void TObserverThreads::StopThreads() {
     {
         std::lock_guard guard(Lock);
         Stopping = true;
+        for (TWorker& worker : Workers)
+            worker.Wake.notify_one();
     }
-    Changed.notify_all();
     for (TWorker& worker : Workers)
         if (worker.Thread.joinable())
             worker.Thread.join();
@@ -63,20 +64,27 @@ void TObserverThreads::RethrowFailure() {
     }
 }
 
-void TObserverThreads::QueueFilling() {
-    if (Filling == nullptr || Filling->Count == 0)
-        return;
-    Filling->Readers = uint32_t(Workers.size());
+void TObserverThreads::QueueFilling(size_t batch) {
+    if (Filling != nullptr && Filling->Count != 0) {
+        Filling->Readers = uint32_t(Workers.size());
+        for (TWorker& worker : Workers)
+            worker.Queued.push_back(Filling);
+        Filling = nullptr;
+    }
     for (TWorker& worker : Workers)
-        worker.Queued.push_back(Filling);
-    Filling = nullptr;
+        if (worker.Sleeping && worker.Queued.size() >= batch)
+            worker.Wake.notify_one();
 }
 
 void TObserverThreads::HandOver() {
     std::unique_lock guard(Lock);
-    QueueFilling();
-    Changed.notify_all();
-    Changed.wait(guard, [&] { return !Free.empty(); });
+    QueueFilling(WakeBatch);
+    if (Free.empty()) {
+        QueueFilling(1); // no thread may sleep on blocks while this one waits
+        Waiting = true;
+        Freed.wait(guard, [&] { return !Free.empty(); });
+        Waiting = false;
+    }
     Filling = Free.back();
     Free.pop_back();
     RethrowFailure();
@@ -96,10 +104,12 @@ void TObserverThreads::Finish(std::function<void()> last) {
         return;
     }
     std::unique_lock guard(Lock);
-    QueueFilling();
     Last = std::move(last);
-    Changed.notify_all();
-    Changed.wait(guard, [&] { return AllDone(); });
+    QueueFilling(1);
+    Workers.front().Wake.notify_one(); // for `last`
+    Waiting = true;
+    Freed.wait(guard, [&] { return AllDone(); });
+    Waiting = false;
     Direct = true;
     RethrowFailure();
 }
@@ -108,7 +118,10 @@ void TObserverThreads::ThreadLoop(TWorker& worker) {
     bool first = &worker == &Workers.front();
     std::unique_lock guard(Lock);
     for (;;) {
-        Changed.wait(guard, [&] { return !worker.Queued.empty() || (first && Last) || Stopping; });
+        worker.Sleeping = true;
+        worker.Wake.wait(guard,
+                         [&] { return !worker.Queued.empty() || (first && Last) || Stopping; });
+        worker.Sleeping = false;
         TBlock* block = nullptr;
         std::function<void()> last;
         if (!worker.Queued.empty()) {
@@ -144,7 +157,8 @@ void TObserverThreads::ThreadLoop(TWorker& worker) {
             block->Notes.clear();
             Free.push_back(block);
         }
-        Changed.notify_all();
+        if (Waiting)
+            Freed.notify_one();
     }
 }
 

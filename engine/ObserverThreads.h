@@ -98,12 +98,17 @@ private:
         std::thread Thread;
         std::vector<TBlock*> Queued; // guarded by Lock: blocks to hand on, oldest first
         bool Busy = false;           // guarded by Lock: handing on a block or running `last`
+        bool Sleeping = false;       // guarded by Lock: waiting on Wake
+        std::condition_variable Wake;
         // The thread's copy of each task's call stack (entered addresses and times).
         std::vector<std::unique_ptr<CallFrame[]>> Stacks;
     };
 
     static constexpr uint32_t BlockEvents = 2048;
     static constexpr uint32_t BlockCount = 16;
+    // A sleeping thread is woken once this many blocks wait for it (or the replay's thread
+    // waits): fewer wake-ups, each followed by a run of blocks.
+    static constexpr size_t WakeBatch = 4;
 
     uint32_t TaskIndex(const TaskEntry& task) const {
         return uint32_t(&task - Tables.TaskEntries().data());
@@ -112,8 +117,9 @@ private:
     TEvent& Next(TKind kind, const TaskEntry* task);
     // Passes the filling block to the threads and waits for a free one.
     void HandOver();
-    // Queues the filling block for every thread, unless it is empty; under Lock.
-    void QueueFilling();
+    // Queues the filling block for every thread, unless it is empty, and wakes the threads that
+    // have `batch` blocks waiting; under Lock.
+    void QueueFilling(size_t batch);
     void ThreadLoop(TWorker& worker);
     // Hands the block's events to the worker's target, rebuilding the call stacks.
     void Deliver(TWorker& worker, TBlock& block);
@@ -131,7 +137,8 @@ private:
     bool Direct = true; // no threads, or finished: events go to the targets as they come
 
     std::mutex Lock;
-    std::condition_variable Changed;
+    std::condition_variable Freed; // the replay's thread waits for a block or for Finish
+    bool Waiting = false;          // guarded by Lock: the replay's thread waits on Freed
     // Guarded by Lock.
     std::vector<TBlock*> Free;
     bool Stopping = false;
