@@ -40,8 +40,19 @@ TTimelineWriter::TTimelineWriter(TOutputFile& file, TProfileTables& tables,
                                  std::string_view processName, uint64_t firstTSC, double clockHz)
     : File(file), Tables(tables), ProcessName(JsonText(processName)), FirstTSC(firstTSC),
       NanosecondsPerCycle(clockHz >= 1 ? 1e9 / clockHz : 0), TaskTracks(tables.TaskCount, 0),
-      OpenSlices(FirstTaskTrack + tables.TaskCount, 0), Functions(tables.FunctionCount),
-      Tasks(tables.TaskCount) {}
+      OpenSlices(FirstTaskTrack + tables.TaskCount, 0), EventHeads(2 * OpenSlices.size()),
+      Functions(tables.FunctionCount), Tasks(tables.TaskCount) {
+    for (uint32_t track = 0; track < OpenSlices.size(); ++track)
+        for (char phase : {'B', 'E'}) {
+            TEventHead& head = EventHeads[2 * track + (phase == 'E')];
+            char* out = Append(head.Text, ",\n{\"ph\":\"");
+            *out++ = phase;
+            out = Append(out, "\",\"pid\":1,\"tid\":");
+            out = FormatUnsigned(out, track, 0);
+            out = Append(out, ",\"ts\":");
+            head.Length = size_t(out - head.Text);
+        }
+}
 
 uint64_t TTimelineWriter::TimeOf(uint64_t tsc) {
     uint64_t cycles = tsc > FirstTSC ? tsc - FirstTSC : 0;
@@ -88,11 +99,17 @@ char* TTimelineWriter::BeginEvent(char phase, uint32_t track, uint64_t time,
     size_t size = MaxEventHead + jsonName.size() + tailRoom;
     bool whole = size <= TOutputFile::ReserveLimit;
     char* out = File.Reserve(whole ? size : MaxEventHead);
-    out = Append(out, ",\n{\"ph\":\"");
-    *out++ = phase;
-    out = Append(out, phase == 'i' ? "\",\"s\":\"t\",\"pid\":1,\"tid\":" : "\",\"pid\":1,\"tid\":");
-    out = FormatUnsigned(out, track, 0);
-    out = Append(out, ",\"ts\":");
+    if (phase == 'B' || phase == 'E') {
+        const TEventHead& head = EventHeads[2 * track + (phase == 'E')];
+        std::memcpy(out, head.Text, sizeof head.Text); // a fixed size copies fast
+        out += head.Length;
+    } else {
+        out = Append(out, ",\n{\"ph\":\"");
+        *out++ = phase;
+        out = Append(out, "\",\"s\":\"t\",\"pid\":1,\"tid\":");
+        out = FormatUnsigned(out, track, 0);
+        out = Append(out, ",\"ts\":");
+    }
     out = FormatMicroseconds(out, time);
     out = Append(out, ",\"name\":\"");
     if (whole) {

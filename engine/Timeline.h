@@ -83,8 +83,14 @@ private:
     uint64_t FirstTSC;
     double NanosecondsPerCycle; // 0: one cycle is one nanosecond
     uint64_t LastTime = 0;
-    std::vector<uint32_t> TaskTracks;   // by task index; 0 until the task first runs
-    std::vector<uint32_t> OpenSlices;   // by track
+    std::vector<uint32_t> TaskTracks; // by task index; 0 until the task first runs
+    std::vector<uint32_t> OpenSlices; // by track
+    // `,{"ph":"B","pid":1,"tid":N,"ts":` and the same for "E", by track: the start of most events.
+    struct TEventHead {
+        char Text[40];
+        size_t Length;
+    };
+    std::vector<TEventHead> EventHeads; // B and E of track 0, B and E of track 1...
     std::vector<TEntityText> Functions; // by function index
     std::vector<TEntityText> Tasks;     // by task index
     std::string NamePool;
