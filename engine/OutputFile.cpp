@@ -135,6 +135,9 @@ bool TOutputFile::StopWriting() {
     if (std::fclose(File) != 0)
         Failed = true;
     File = nullptr;
+    Storage.reset(); // 2 MiB that a long job's last steps can use
+    Buffers = Filling = nullptr;
+    BlockWriter.reset();
     return !Failed;
 }
 
