@@ -54,7 +54,7 @@ uint32_t TCallTreeBuilder::Child(uint32_t parent, uint32_t name) {
 }
 
 void TCallTreeBuilder::FunctionEntered(const TaskEntry& task, std::span<const CallFrame> stack) {
-    uint32_t taskIndex = TaskIndex(task);
+    uint32_t taskIndex = Tables.IndexOf(task);
     std::unique_ptr<uint32_t[]>& frames = Frames[taskIndex];
     if (!frames)
         frames.reset(new uint32_t[CallStackSize]);

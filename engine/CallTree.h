@@ -32,10 +32,10 @@ public:
 
     // The node of the call `depth` frames deep (1: outermost) on the task's stack.
     uint32_t NodeOf(const TaskEntry& task, size_t depth) const {
-        return Frames[TaskIndex(task)][depth - 1];
+        return Frames[Tables.IndexOf(task)][depth - 1];
     }
     uint32_t NameOfFunction(const FunctionEntry& function) const {
-        return TaskCount + uint32_t(&function - Tables.FunctionEntries().data());
+        return TaskCount + Tables.IndexOf(function);
     }
     // Until Take, the nodes' TotalCycles hold the filters below and their SelfCycles lack the
     // last few calls.
@@ -47,9 +47,6 @@ public:
     TCallTree Take(std::vector<std::string> names);
 
 private:
-    uint32_t TaskIndex(const TaskEntry& task) const {
-        return uint32_t(&task - Tables.TaskEntries().data());
-    }
     // The child of `parent` with `name`, made when missing; `parent` itself when the tree is
     // full.
     uint32_t Child(uint32_t parent, uint32_t name);

@@ -51,7 +51,7 @@ TDistributionCollector::TDistributionCollector(TProfileTables& tables, const TCa
 void TDistributionCollector::CallCompleted(const TaskEntry& task, const FunctionEntry& function,
                                            std::span<const CallFrame> stack, uint64_t inclusive,
                                            uint64_t exclusive) {
-    TFunctionState& state = Functions[&function - Tables.FunctionEntries().data()];
+    TFunctionState& state = Functions[Tables.IndexOf(function)];
     __builtin_prefetch(&state, 1);
     __builtin_prefetch(reinterpret_cast<const char*>(&state + 1) - 1, 1);
     Calls[(NextCall + Calls.size() / 2) % Calls.size()].Prefetch();
@@ -62,7 +62,7 @@ void TDistributionCollector::CallCompleted(const TaskEntry& task, const Function
                exclusive,
                stack.back().EnterTSC,
                Tree.NodeOf(task, stack.size()),
-               uint32_t(&task - Tables.TaskEntries().data())};
+               Tables.IndexOf(task)};
     NextCall = (NextCall + 1) % Calls.size();
 }
 
@@ -90,7 +90,7 @@ void TDistributionCollector::Count(const TPendingCall& call) {
 
 void TDistributionCollector::SliceCounted(const TaskEntry& task, uint64_t startTSC,
                                           uint64_t cycles) {
-    TTaskState& state = Tasks[&task - Tables.TaskEntries().data()];
+    TTaskState& state = Tasks[Tables.IndexOf(task)];
     bool first = state.Slices.Count() == 0;
     Adds.Add(state.Slices, cycles);
     if (first || cycles > state.Longest) {

@@ -219,7 +219,7 @@ TObserverThreads::TEvent& TObserverThreads::Next(TKind kind, const TaskEntry* ta
         HandOver();
     TEvent& event = Filling->Events[Filling->Count++];
     event.Kind = kind;
-    event.Task = task != nullptr ? TaskIndex(*task) : 0;
+    event.Task = task != nullptr ? Tables.IndexOf(*task) : 0;
     return event;
 }
 
@@ -238,7 +238,7 @@ void TObserverThreads::CallCompleted(const TaskEntry& task, const FunctionEntry&
     if (Direct)
         return Targets.CallCompleted(task, function, stack, inclusive, exclusive);
     TEvent& event = Next(TKind::CallCompleted, &task);
-    event.Key = uint32_t(&function - Tables.FunctionEntries().data());
+    event.Key = Tables.IndexOf(function);
     event.Depth = uint32_t(stack.size());
     event.TSC = stack.back().ExitTSC;
     event.Value = exclusive;
@@ -259,7 +259,7 @@ void TObserverThreads::ExitWithoutEnter(const TaskEntry& task, const FunctionEnt
     if (Direct)
         return Targets.ExitWithoutEnter(task, function, exitTSC);
     TEvent& event = Next(TKind::ExitWithoutEnter, &task);
-    event.Key = uint32_t(&function - Tables.FunctionEntries().data());
+    event.Key = Tables.IndexOf(function);
     event.TSC = exitTSC;
 }
 

@@ -110,9 +110,6 @@ private:
     // waits): fewer wake-ups, each followed by a run of blocks.
     static constexpr size_t WakeBatch = 4;
 
-    uint32_t TaskIndex(const TaskEntry& task) const {
-        return uint32_t(&task - Tables.TaskEntries().data());
-    }
     // The next free event of the filling block, handing the block over when it is full.
     TEvent& Next(TKind kind, const TaskEntry* task);
     // Passes the filling block to the threads and waits for a free one.

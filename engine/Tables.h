@@ -22,7 +22,6 @@ public:
     void BuildFunctionEntries();
     void BuildTaskEntries(uint32_t callStackSize);
 
-    // The entry for a key, or none when the key is not in its table.
     // The entry for a key, or none when the key is not in its table. The hash indexes give the
     // same index as IndexOf on the key lists.
     FunctionEntry* FindFunction(uint32_t key) {
@@ -36,6 +35,11 @@ public:
 
     std::span<FunctionEntry> FunctionEntries() { return {Functions.get(), FunctionCount}; }
     std::span<TaskEntry> TaskEntries() { return {Tasks.get(), TaskCount}; }
+    // The index of an entry of these tables.
+    uint32_t IndexOf(const FunctionEntry& function) const {
+        return uint32_t(&function - Functions.get());
+    }
+    uint32_t IndexOf(const TaskEntry& task) const { return uint32_t(&task - Tasks.get()); }
 
     TFuncTaskList FunctionList{MaxFunctions};
     TFuncTaskList TaskList{MaxTasks};

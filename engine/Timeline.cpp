@@ -70,27 +70,26 @@ uint64_t TTimelineWriter::TimeOf(uint64_t tsc) {
     return LastTime;
 }
 
-const TTimelineWriter::TEntityText& TTimelineWriter::FunctionText(uint32_t index) {
-    TEntityText& text = Functions[index];
+void TTimelineWriter::Remember(TEntityText& text, const char* name) {
+    text.NameOffset = uint32_t(NamePool.size());
+    AppendJsonString(NamePool, PrintableName(name));
+    text.NameLength = uint32_t(NamePool.size() - text.NameOffset);
+    text.Known = true;
+}
+
+const TTimelineWriter::TEntityText& TTimelineWriter::FunctionText(const FunctionEntry& function) {
+    TEntityText& text = Functions[Tables.IndexOf(function)];
     if (!text.Known) {
-        const FunctionEntry& function = Tables.FunctionEntries()[index];
-        text.NameOffset = uint32_t(NamePool.size());
-        AppendJsonString(NamePool, PrintableName(function.Name));
-        text.NameLength = uint32_t(NamePool.size() - text.NameOffset);
         text.Address = function.Address;
-        text.Known = true;
+        Remember(text, function.Name);
     }
     return text;
 }
 
 std::string_view TTimelineWriter::TaskName(const TaskEntry& task) {
-    TEntityText& text = Tasks[&task - Tables.TaskEntries().data()];
-    if (!text.Known) {
-        text.NameOffset = uint32_t(NamePool.size());
-        AppendJsonString(NamePool, PrintableName(task.Name));
-        text.NameLength = uint32_t(NamePool.size() - text.NameOffset);
-        text.Known = true;
-    }
+    TEntityText& text = Tasks[Tables.IndexOf(task)];
+    if (!text.Known)
+        Remember(text, task.Name);
     return NameOf(text);
 }
 
@@ -151,7 +150,7 @@ void TTimelineWriter::WriteTrackNames(uint32_t track, std::string_view jsonName,
 }
 
 uint32_t TTimelineWriter::TrackOf(const TaskEntry& task) {
-    uint32_t& track = TaskTracks[&task - Tables.TaskEntries().data()];
+    uint32_t& track = TaskTracks[Tables.IndexOf(task)];
     if (track == 0) {
         track = NextTrack++;
         WriteTrackNames(track, TaskName(task), track);
@@ -171,7 +170,7 @@ void TTimelineWriter::Begin(const TaskEntry& startTask) {
     uint64_t time = TimeOf(FirstTSC);
     WriteEvent('B', CoreTrack, time, TaskName(startTask), "}");
     ++OpenSlices[CoreTrack];
-    CoreTask = &startTask - Tables.TaskEntries().data();
+    CoreTask = Tables.IndexOf(startTask);
     CoreStart = time;
 }
 
@@ -224,8 +223,7 @@ void TTimelineWriter::FunctionEntered(const TaskEntry& task, std::span<const Cal
     if (function == nullptr)
         return; // no call-list line will ever name it
     uint32_t track = TrackOf(task);
-    WriteEvent('B', track, TimeOf(frame.EnterTSC), NameOf(FunctionText(FunctionIndex(*function))),
-               "}");
+    WriteEvent('B', track, TimeOf(frame.EnterTSC), NameOf(FunctionText(*function)), "}");
     ++OpenSlices[track];
 }
 
@@ -233,7 +231,7 @@ void TTimelineWriter::CallCompleted(const TaskEntry& task, const FunctionEntry& 
                                     std::span<const CallFrame> stack, uint64_t inclusive,
                                     uint64_t exclusive) {
     uint32_t track = TrackOf(task);
-    const TEntityText& text = FunctionText(FunctionIndex(function));
+    const TEntityText& text = FunctionText(function);
     constexpr size_t ArgsRoom = 64 + 2 * MaxDecimalDigits;
     char* out = BeginEvent('E', track, TimeOf(stack.back().ExitTSC), NameOf(text), ArgsRoom);
     out = Append(out, ",\"args\":{\"incl\":");
@@ -255,7 +253,7 @@ void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame>
         const FunctionEntry* function = Tables.FindFunction(frame->Address);
         if (function == nullptr)
             continue;
-        WriteEvent('E', track, time, NameOf(FunctionText(FunctionIndex(*function))),
+        WriteEvent('E', track, time, NameOf(FunctionText(*function)),
                    ",\"args\":{\"cut\":\"no exit record\"}}");
         if (OpenSlices[track] > 0)
             --OpenSlices[track];
@@ -264,13 +262,13 @@ void TTimelineWriter::CallsCut(const TaskEntry& task, std::span<const CallFrame>
 
 void TTimelineWriter::ExitWithoutEnter(const TaskEntry& task, const FunctionEntry& function,
                                        uint64_t exitTSC) {
-    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), NameOf(FunctionText(FunctionIndex(function))),
+    WriteEvent('i', TrackOf(task), TimeOf(exitTSC), NameOf(FunctionText(function)),
                ",\"args\":{\"cut\":\"no enter record\"}}");
 }
 
 void TTimelineWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
     uint64_t time = TimeOf(enterTSC);
-    int64_t index = &task - Tables.TaskEntries().data();
+    int64_t index = Tables.IndexOf(task);
     if (CoreTask == index && CoreStart == time)
         return; // the start task's own enter record: its slice is already open
     EndCoreSlice(time);
@@ -282,7 +280,7 @@ void TTimelineWriter::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
 }
 
 void TTimelineWriter::TaskExited(const TaskEntry& task, uint64_t exitTSC) {
-    if (CoreTask == &task - Tables.TaskEntries().data())
+    if (CoreTask == Tables.IndexOf(task))
         EndCoreSlice(TimeOf(exitTSC));
 }
 

@@ -67,11 +67,10 @@ private:
         uint32_t Address = 0;
         bool Known = false;
     };
-    const TEntityText& FunctionText(uint32_t index);
-    uint32_t FunctionIndex(const FunctionEntry& function) const {
-        return uint32_t(&function - Tables.FunctionEntries().data());
-    }
+    const TEntityText& FunctionText(const FunctionEntry& function);
     std::string_view TaskName(const TaskEntry& task);
+    // Keeps `name` as JSON string content in NamePool, for `text`.
+    void Remember(TEntityText& text, const char* name);
     std::string_view NameOf(const TEntityText& text) const {
         return std::string_view(NamePool).substr(text.NameOffset, text.NameLength);
     }
