@@ -105,7 +105,7 @@ private:
     };
 
     static constexpr uint32_t BlockEvents = 2048;
-    static constexpr uint32_t BlockCount = 16;
+    static constexpr uint32_t BlockCount = 32;
     // A sleeping thread is woken once this many blocks wait for it (or the replay's thread
     // waits): fewer wake-ups, each followed by a run of blocks.
     static constexpr size_t WakeBatch = 4;
