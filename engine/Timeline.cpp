@@ -4,6 +4,7 @@
 #include "engine/JsonText.h"
 #include "engine/NumberFormat.h"
 
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -17,16 +18,17 @@ char* Append(char* out, std::string_view text) {
     return out + text.size();
 }
 
-// Microseconds with three decimals.
-char* FormatMicroseconds(char* out, uint64_t nanoseconds) {
-    out = FormatUnsigned(out, nanoseconds / 1000, 0);
-    unsigned fraction = unsigned(nanoseconds % 1000);
-    out[0] = '.';
-    out[1] = char('0' + fraction / 100);
-    out[2] = char('0' + fraction / 10 % 10);
-    out[3] = char('0' + fraction % 10);
-    return out + 4;
-}
+// ".000" to ".999", four characters each.
+constexpr auto Fractions = [] {
+    std::array<char, 4000> text{};
+    for (unsigned i = 0; i < 1000; ++i) {
+        text[4 * i] = '.';
+        text[4 * i + 1] = char('0' + i / 100);
+        text[4 * i + 2] = char('0' + i / 10 % 10);
+        text[4 * i + 3] = char('0' + i % 10);
+    }
+    return text;
+}();
 
 std::string JsonText(std::string_view text) {
     std::string json;
@@ -52,6 +54,20 @@ TTimelineWriter::TTimelineWriter(TOutputFile& file, TProfileTables& tables,
             out = Append(out, ",\"ts\":");
             head.Length = size_t(out - head.Text);
         }
+}
+
+char* TTimelineWriter::FormatMicroseconds(char* out, uint64_t nanoseconds) {
+    // Events come in time order, many within the same microsecond: its digits are kept.
+    uint64_t microseconds = nanoseconds / 1000;
+    if (microseconds != Microseconds.Value || Microseconds.Length == 0) {
+        Microseconds.Value = microseconds;
+        Microseconds.Length =
+            uint32_t(FormatUnsigned(Microseconds.Text, microseconds, 0) - Microseconds.Text);
+    }
+    std::memcpy(out, Microseconds.Text, sizeof Microseconds.Text); // a fixed size copies fast
+    out += Microseconds.Length;
+    std::memcpy(out, &Fractions[4 * (nanoseconds % 1000)], 4);
+    return out + 4;
 }
 
 uint64_t TTimelineWriter::TimeOf(uint64_t tsc) {

@@ -5,6 +5,7 @@
 // Memory stays constant: only each track's count of open slices is kept.
 #pragma once
 
+#include "engine/NumberFormat.h"
 #include "engine/OutputFile.h"
 #include "engine/ReplayObserver.h"
 #include "engine/Tables.h"
@@ -47,6 +48,8 @@ private:
 
     // Nanoseconds since the first record; never earlier than an event already written.
     uint64_t TimeOf(uint64_t tsc);
+    // Microseconds with three decimals.
+    char* FormatMicroseconds(char* out, uint64_t nanoseconds);
     uint32_t TrackOf(const TaskEntry& task);
     // Writes `,{"ph":"B","pid":1,"tid":N,"ts":T,"name":"`, the JSON string content `jsonName`
     // and its closing quote; returns where the rest of the event goes, with room for `tailRoom`
@@ -90,6 +93,11 @@ private:
         size_t Length;
     };
     std::vector<TEventHead> EventHeads; // B and E of track 0, B and E of track 1...
+    struct TMicrosecondsText {
+        uint64_t Value = 0;
+        uint32_t Length = 0; // 0: none yet
+        char Text[MaxDecimalDigits + 4];
+    } Microseconds;
     std::vector<TEntityText> Functions; // by function index
     std::vector<TEntityText> Tasks;     // by task index
     std::string NamePool;
