@@ -35,7 +35,7 @@ TObserverThreads::~TObserverThreads() {
     {
         std::lock_guard guard(Lock);
         if (!Direct)
-            QueueFilling(1);
+            QueueFilling();
     }
     StopThreads();
 }
@@ -64,7 +64,7 @@ void TObserverThreads::RethrowFailure() {
     }
 }
 
-void TObserverThreads::QueueFilling(size_t batch) {
+void TObserverThreads::QueueFilling() {
     if (Filling != nullptr && Filling->Count != 0) {
         Filling->Readers = uint32_t(Workers.size());
         for (TWorker& worker : Workers)
@@ -72,15 +72,14 @@ void TObserverThreads::QueueFilling(size_t batch) {
         Filling = nullptr;
     }
     for (TWorker& worker : Workers)
-        if (worker.Sleeping && worker.Queued.size() >= batch)
+        if (worker.Sleeping && !worker.Queued.empty())
             worker.Wake.notify_one();
 }
 
 void TObserverThreads::HandOver() {
     std::unique_lock guard(Lock);
-    QueueFilling(WakeBatch);
+    QueueFilling();
     if (Free.empty()) {
-        QueueFilling(1); // no thread may sleep on blocks while this one waits
         Waiting = true;
         Freed.wait(guard, [&] { return !Free.empty(); });
         Waiting = false;
@@ -105,7 +104,7 @@ void TObserverThreads::Finish(std::function<void()> last) {
     }
     std::unique_lock guard(Lock);
     Last = std::move(last);
-    QueueFilling(1);
+    QueueFilling();
     Workers.front().Wake.notify_one(); // for `last`
     Waiting = true;
     Freed.wait(guard, [&] { return AllDone(); });

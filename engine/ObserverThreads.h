@@ -106,17 +106,14 @@ private:
 
     static constexpr uint32_t BlockEvents = 2048;
     static constexpr uint32_t BlockCount = 32;
-    // A sleeping thread is woken once this many blocks wait for it (or the replay's thread
-    // waits): fewer wake-ups, each followed by a run of blocks.
-    static constexpr size_t WakeBatch = 4;
 
     // The next free event of the filling block, handing the block over when it is full.
     TEvent& Next(TKind kind, const TaskEntry* task);
     // Passes the filling block to the threads and waits for a free one.
     void HandOver();
     // Queues the filling block for every thread, unless it is empty, and wakes the threads that
-    // have `batch` blocks waiting; under Lock.
-    void QueueFilling(size_t batch);
+    // sleep; under Lock.
+    void QueueFilling();
     void ThreadLoop(TWorker& worker);
     // Hands the block's events to the worker's target, rebuilding the call stacks.
     void Deliver(TWorker& worker, TBlock& block);
