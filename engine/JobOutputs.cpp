@@ -4,6 +4,8 @@
 #include "engine/Profile.h"
 #include "engine/StatsFile.h"
 
+#include <thread>
+
 namespace hookmeter {
 
 TJobOutputs::TJobOutputs(const TProfile& parameters, TProfileTables& tables, uint32_t callStackSize,
@@ -28,9 +30,9 @@ TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& 
     FanOut.Add(callList);
     if (TreeWanted) {
         Tree.emplace(Tables, CallStackSize);
-        TreeWork.Add(*Tree);
+        FirstThreadWork.Add(*Tree);
         Distributions.emplace(Tables, *Tree);
-        TreeWork.Add(*Distributions);
+        FirstThreadWork.Add(*Distributions);
     }
     if (!Parameters.TimelineFileName.empty()) {
         if (OpenOutput(TimelineFile, Parameters.TimelineFileName)) {
@@ -41,12 +43,20 @@ TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& 
             status.AddStatusLine("!!!Can not open timeline file!!!");
         }
     }
-    // The results are taken on the first thread (see Finish).
+    // The call tree with the distributions, and the timeline, each get a thread where the
+    // machine has a core for each beside the replay's. Else they share one: more busy threads
+    // than cores only take turns and wait for each other. The results are taken on the first
+    // thread (see Finish).
+    bool ownThreads = std::thread::hardware_concurrency() >= 3;
     std::vector<TReplayObserver*> targets;
     if (TreeWanted)
-        targets.push_back(&TreeWork);
-    if (Timeline)
-        targets.push_back(&*Timeline);
+        targets.push_back(&FirstThreadWork);
+    if (Timeline) {
+        if (TreeWanted && !ownThreads)
+            FirstThreadWork.Add(*Timeline);
+        else
+            targets.push_back(&*Timeline);
+    }
     if (!targets.empty()) {
         Threads.emplace(Tables, CallStackSize, std::move(targets));
         Threads->Start();

@@ -59,8 +59,9 @@ private:
     bool IsWanted;
     bool TreeWanted; // the call tree and distributions: for results, folded stacks, statistics
 
-    TObserverFanOut FanOut;   // the call list, then the threads below
-    TObserverFanOut TreeWork; // the call tree and the distributions, on one thread
+    TObserverFanOut FanOut; // the call list, then the threads below
+    // The call tree and the distributions, and the timeline when it has no thread of its own.
+    TObserverFanOut FirstThreadWork;
     std::optional<TCallTreeBuilder> Tree;
     std::optional<TDistributionCollector> Distributions;
     TOutputFile TimelineFile;
