@@ -24,6 +24,7 @@ echo "generating $records records (seed 1, 300 functions, 4 tasks, nesting up to
 "$generate" --records "$records" --text "$work/trace.txt"
 "$generate" --records "$records" --all-functions --functions 65536 "$work/functions-65536.bin"
 "$generate" --records "$records" --all-functions --functions 65535 "$work/functions-65535.bin"
+sync # the disk is done with the traces before any run writes
 every_output=(--timeline "$work/out_timeline.json" --folded "$work/out_folded.txt"
               --stats "$work/out_stats.csv" --clock-hz 600e6)
 
@@ -33,6 +34,7 @@ measure() { # form, raw file, extra options
     local best=""
     for run in 1 2 3; do
         rm -f "$work"/out_*
+        sync # and with removing the last run's outputs
         local stats
         stats=$( { /usr/bin/time -f '%e %M' "$cli" --quiet "$@" \
             --call-list "$work/out_call_list.csv" --profile "$work/out_profile.csv" "$raw"; } 2>&1 )
