@@ -96,7 +96,7 @@ private:
     struct TMicrosecondsText {
         uint64_t Value = 0;
         uint32_t Length = 0; // 0: none yet
-        char Text[MaxDecimalDigits + 4];
+        char Text[MaxDecimalDigits + 4] = {};
     } Microseconds;
     std::vector<TEntityText> Functions; // by function index
     std::vector<TEntityText> Tasks;     // by task index
