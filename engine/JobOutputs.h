@@ -1,7 +1,7 @@
 // The job's optional outputs beyond the two reports: the timeline, the folded stacks, the
 // distributions file and the results kept in memory. They watch the same replay as the call
-// list, on threads of their own; when none is asked for, the call list is the replay's only
-// observer.
+// list, on a thread beside it (two where the machine has the cores); when none is asked for, the
+// call list is the replay's only observer.
 #pragma once
 
 #include "engine/CallList.h"
