@@ -82,16 +82,13 @@ void TCallTreeBuilder::CallCompleted(const TaskEntry& task, const FunctionEntry&
                                      uint64_t exclusive) {
     uint32_t node = NodeOf(task, stack.size());
     __builtin_prefetch(&TreeNodes[node].SelfCycles, 1);
-    TPendingCycles& pending = PendingCycles[NextPending];
-    TreeNodes[pending.Node].SelfCycles += pending.Cycles;
-    pending = {node, exclusive};
-    NextPending = (NextPending + 1) % PendingCycles.size();
+    TPendingCycles done = PendingCycles.Exchange({node, exclusive});
+    TreeNodes[done.Node].SelfCycles += done.Cycles;
 }
 
 TCallTree TCallTreeBuilder::Take(std::vector<std::string> names) {
-    for (TPendingCycles& pending : PendingCycles)
-        TreeNodes[pending.Node].SelfCycles += pending.Cycles;
-    PendingCycles = {};
+    PendingCycles.Drain(
+        [&](const TPendingCycles& done) { TreeNodes[done.Node].SelfCycles += done.Cycles; });
     // A child always comes after its parent, so one backward sweep adds up every subtree.
     for (TCallTreeNode& node : TreeNodes)
         node.TotalCycles = node.SelfCycles;

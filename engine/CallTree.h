@@ -5,11 +5,11 @@
 // call beyond either is counted in its caller's node.
 #pragma once
 
+#include "engine/DelayLine.h"
 #include "engine/JobResults.h"
 #include "engine/ReplayObserver.h"
 #include "engine/Tables.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -75,8 +75,7 @@ private:
         uint32_t Node = 0;
         uint64_t Cycles = 0;
     };
-    std::array<TPendingCycles, 16> PendingCycles{};
-    size_t NextPending = 0;
+    TDelayLine<TPendingCycles, 16> PendingCycles;
 };
 
 } // namespace hookmeter

@@ -4,10 +4,9 @@
 // histogram, clearing it or freeing it.
 #pragma once
 
+#include "engine/DelayLine.h"
 #include "engine/LogHistogram.h"
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 
 namespace hookmeter {
@@ -18,17 +17,10 @@ public:
         uint32_t bucket = histogram.StartAdd(value);
         if (bucket == TLogHistogram::Finished)
             return;
-        TPending& pending = Queue[Next];
-        if (pending.Histogram != nullptr)
-            pending.Histogram->FinishAdd(pending.Bucket);
-        pending = {&histogram, bucket};
-        Next = (Next + 1) % Queue.size();
+        Finish(Queue.Exchange({&histogram, bucket}));
     }
     void Flush() {
-        for (TPending& pending : Queue)
-            if (pending.Histogram != nullptr)
-                pending.Histogram->FinishAdd(pending.Bucket);
-        Queue = {};
+        Queue.Drain([](const TPending& pending) { Finish(pending); });
     }
 
 private:
@@ -36,8 +28,11 @@ private:
         TLogHistogram* Histogram = nullptr;
         uint32_t Bucket = 0;
     };
-    std::array<TPending, 64> Queue{};
-    size_t Next = 0;
+    static void Finish(const TPending& pending) {
+        if (pending.Histogram != nullptr)
+            pending.Histogram->FinishAdd(pending.Bucket);
+    }
+    TDelayLine<TPending, 64> Queue;
 };
 
 } // namespace hookmeter

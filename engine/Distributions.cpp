@@ -54,16 +54,9 @@ void TDistributionCollector::CallCompleted(const TaskEntry& task, const Function
     TFunctionState& state = Functions[Tables.IndexOf(function)];
     __builtin_prefetch(&state, 1);
     __builtin_prefetch(reinterpret_cast<const char*>(&state + 1) - 1, 1);
-    Calls[(NextCall + Calls.size() / 2) % Calls.size()].Prefetch();
-    TPendingCall& pending = Calls[NextCall];
-    Count(pending);
-    pending = {&state,
-               inclusive,
-               exclusive,
-               stack.back().EnterTSC,
-               Tree.NodeOf(task, stack.size()),
-               Tables.IndexOf(task)};
-    NextCall = (NextCall + 1) % Calls.size();
+    Calls.Ahead(CallsDelay / 2).Prefetch();
+    Count(Calls.Exchange({&state, inclusive, exclusive, stack.back().EnterTSC,
+                          Tree.NodeOf(task, stack.size()), Tables.IndexOf(task)}));
 }
 
 void TDistributionCollector::TPendingCall::Prefetch() const {
@@ -101,9 +94,7 @@ void TDistributionCollector::SliceCounted(const TaskEntry& task, uint64_t startT
 
 TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t firstTSC,
                                                 uint64_t lastTSC, bool withPaths) {
-    for (size_t i = 0; i < Calls.size(); ++i)
-        Count(Calls[(NextCall + i) % Calls.size()]);
-    Calls = {};
+    Calls.Drain([&](const TPendingCall& call) { Count(call); });
     Adds.Flush();
     TJobResults results;
     results.FirstTSC = firstTSC;

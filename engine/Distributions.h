@@ -6,12 +6,12 @@
 
 #include "engine/CallTree.h"
 #include "engine/DeferredAdds.h"
+#include "engine/DelayLine.h"
 #include "engine/JobResults.h"
 #include "engine/LogHistogram.h"
 #include "engine/ReplayObserver.h"
 #include "engine/Tables.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -69,8 +69,8 @@ private:
     std::unique_ptr<TFunctionState[]> Functions;
     std::unique_ptr<TTaskState[]> Tasks;
     TDeferredAdds Adds; // into the histograms above
-    std::array<TPendingCall, 8> Calls{};
-    size_t NextCall = 0;
+    static constexpr size_t CallsDelay = 8;
+    TDelayLine<TPendingCall, CallsDelay> Calls;
 };
 
 } // namespace hookmeter
