@@ -46,7 +46,7 @@ TTimelineWriter::TTimelineWriter(TOutputFile& file, TProfileTables& tables,
       Functions(tables.FunctionCount), Tasks(tables.TaskCount) {
     for (uint32_t track = 0; track < OpenSlices.size(); ++track)
         for (char phase : {'B', 'E'}) {
-            TEventHead& head = EventHeads[2 * track + (phase == 'E')];
+            TEventHead& head = EventHeads[HeadIndex(phase, track)];
             char* out = Append(head.Text, ",\n{\"ph\":\"");
             *out++ = phase;
             out = Append(out, "\",\"pid\":1,\"tid\":");
@@ -115,7 +115,7 @@ char* TTimelineWriter::BeginEvent(char phase, uint32_t track, uint64_t time,
     bool whole = size <= TOutputFile::ReserveLimit;
     char* out = File.Reserve(whole ? size : MaxEventHead);
     if (phase == 'B' || phase == 'E') {
-        const TEventHead& head = EventHeads[2 * track + (phase == 'E')];
+        const TEventHead& head = HeadOf(phase, track);
         std::memcpy(out, head.Text, sizeof head.Text); // a fixed size copies fast
         out += head.Length;
     } else {
@@ -207,10 +207,8 @@ void TTimelineWriter::Finish(uint64_t lastTSC) {
     // Only a job cut short leaves calls open; end them so that every "B" has its "E".
     for (uint32_t track = 0; track < OpenSlices.size(); ++track)
         for (; OpenSlices[track] > 0; --OpenSlices[track]) {
-            char* out = File.Reserve(MaxEventHead);
-            out = Append(out, ",\n{\"ph\":\"E\",\"pid\":1,\"tid\":");
-            out = FormatUnsigned(out, track, 0);
-            out = Append(out, ",\"ts\":");
+            const TEventHead& head = HeadOf('E', track);
+            char* out = Append(File.Reserve(MaxEventHead), {head.Text, head.Length});
             out = FormatMicroseconds(out, time);
             out = Append(out, "}");
             File.Commit(out);

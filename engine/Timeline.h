@@ -93,6 +93,10 @@ private:
         size_t Length;
     };
     std::vector<TEventHead> EventHeads; // B and E of track 0, B and E of track 1...
+    static size_t HeadIndex(char phase, uint32_t track) { return 2 * track + (phase == 'E'); }
+    const TEventHead& HeadOf(char phase, uint32_t track) const {
+        return EventHeads[HeadIndex(phase, track)];
+    }
     struct TMicrosecondsText {
         uint64_t Value = 0;
         uint32_t Length = 0; // 0: none yet
