@@ -20,7 +20,7 @@ TDistribution DistributionOf(const TLogHistogram& histogram, uint64_t minimum, u
     distribution.P50 = histogram.Percentile(50, distribution.Min, maximum);
     distribution.P90 = histogram.Percentile(90, distribution.Min, maximum);
     distribution.P99 = histogram.Percentile(99, distribution.Min, maximum);
-    distribution.Mean = double(Average(total, count));
+    distribution.Mean = Average(total, count);
     return distribution;
 }
 

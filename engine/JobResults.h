@@ -16,7 +16,7 @@ struct TDistribution {
     uint64_t P90 = 0;
     uint64_t P99 = 0;
     uint64_t Max = 0;
-    double Mean = 0;
+    uint64_t Mean = 0; // the summary's average: total / count, rounded down
 };
 
 struct TFunctionResult {

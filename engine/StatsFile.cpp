@@ -46,7 +46,7 @@ void WriteHead(TOutputFile& file, std::string_view kind, uint32_t address) {
 }
 
 void WriteDistribution(TOutputFile& file, const TDistribution& d) {
-    for (uint64_t value : {d.Min, d.P50, d.P90, d.P99, d.Max, uint64_t(d.Mean)})
+    for (uint64_t value : {d.Min, d.P50, d.P90, d.P99, d.Max, d.Mean})
         WriteNumber(file, value);
 }
 

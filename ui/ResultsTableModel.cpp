@@ -65,7 +65,7 @@ void TResultsTableModel::AddDistributionColumns(const QString& prefix,
     };
     using D = const TDistribution&;
     column("min", [](D d) { return Number(d.Min); });
-    column("avg", [](D d) { return QVariant(d.Mean); });
+    column("avg", [](D d) { return Number(d.Mean); });
     column("P50", [](D d) { return Number(d.P50); });
     column("P90", [](D d) { return Number(d.P90); });
     column("P99", [](D d) { return Number(d.P99); });

@@ -526,6 +526,18 @@ TEST(Stats, FiguresMatchTheCallListAndTheWorstCallIsItsLargestRow) {
     EXPECT_EQ(join(rows[3]), "task,0x00000000,main,0,0,0,0,0,0,0,,,,,,,,main,,");
 }
 
+TEST(Stats, AMeanBeyondADoublesPrecisionIsExact) {
+    // One call of 2^59 + 1 cycles, which a double would round to 2^59.
+    std::vector<std::vector<std::string>> rows = StatsRows(
+        RunWithOutputs({TaskIn(0x1000, 1), Enter(0x8000, 2), Exit(0x8000, 3 + (1ull << 59))})
+            .Stats);
+    auto function = std::find_if(rows.begin(), rows.end(),
+                                 [](const auto& row) { return row[0] == "function"; });
+    ASSERT_NE(function, rows.end());
+    EXPECT_EQ((*function)[8], "576460752303423489"); // InclMax
+    EXPECT_EQ((*function)[9], "576460752303423489"); // InclMean
+}
+
 TEST(FoldedStacks, PathsBeyondTheTreeAreCountedInTheirCallersAndReportedOnce) {
     std::vector<RawRecord> wide; // 300 x 300 distinct paths of two calls
     uint64_t tsc = 1;

@@ -100,8 +100,8 @@ TFunctionResult Function(const char* name, uint32_t address, uint32_t calls, uin
     f.Name = name;
     f.Address = address;
     f.Calls = calls;
-    f.Inclusive = {10, 20, 30, 40, maxIncl, 25.5};
-    f.Exclusive = {5, 6, 7, 8, 9, 6.5};
+    f.Inclusive = {10, 20, 30, 40, maxIncl, 25};
+    f.Exclusive = {5, 6, 7, 8, 9, 6};
     f.WorstEnterTSC = 0x1234;
     f.WorstTask = "audio";
     f.WorstPath = std::string("audio;fir;") + name;
