@@ -1,6 +1,6 @@
 #include "app/TerminationSignals.h"
 
-#include "ui/FormProfile.h"
+#include "ui/window/FormProfile.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -1,7 +1,7 @@
 // Hookmeter's program entry: the main window and its event loop. The program takes no arguments.
 #include "app/TerminationSignals.h"
-#include "ui/ErrorBox.h"
-#include "ui/FormProfile.h"
+#include "ui/common/ErrorBox.h"
+#include "ui/window/FormProfile.h"
 
 #include <QApplication>
 #include <QIcon>

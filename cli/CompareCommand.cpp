@@ -1,7 +1,7 @@
 #include "cli/CompareCommand.h"
 
 #include "cli/CompareTable.h"
-#include "cli/SummaryFile.h"
+#include "core/SummaryFile.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "cli/CompareTable.h"
 
-#include "engine/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // The texts of hookmeter-cli --compare: the table of changes and the verdict of the gate.
 #pragma once
 
-#include "cli/Compare.h"
+#include "analysis/Compare.h"
 
 #include <string>
 #include <vector>

@@ -2,9 +2,9 @@
 #include "cli/CompareCommand.h"
 #include "cli/Options.h"
 #include "cli/SymbolsCommand.h"
-#include "engine/OutputNames.h"
-#include "engine/Profile.h"
 #include "hookmeter/Version.h"
+#include "job/OutputNames.h"
+#include "job/Profile.h"
 
 #include <atomic>
 #include <csignal>

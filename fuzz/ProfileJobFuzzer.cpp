@@ -11,7 +11,7 @@
 // Whatever the input, the job must end with its final line, "Process N of M records." must never
 // count more records processed than there are, and a call list, when there is one, must start
 // with its header and hold lines of the fixed column layout only.
-#include "engine/Profile.h"
+#include "job/Profile.h"
 #include "symbols/SymbolList.h"
 
 #include <cstdint>

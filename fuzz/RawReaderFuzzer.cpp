@@ -2,8 +2,8 @@
 // binary or text); the rest is the raw file. The file is read once through, rewound, read again,
 // and then read on around its end the way the replay wraps. Every sweep must give the same
 // records, consume the file, and end; the binary form must cut the file into 16-byte records.
-#include "engine/RawFile.h"
-#include "engine/RawRecord.h"
+#include "core/RawFile.h"
+#include "core/RawRecord.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -87,7 +87,7 @@ ctest --preset asan -j2
 step "thread sanitizer: jobs, their threads and the window"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
-ctest --preset tsan -j2 -L 'threads|engine|e2e'
+ctest --preset tsan -j2 -L 'threads|base|core|analysis|job|cli|e2e'
 
 step "fuzzing: 45 seconds for each target"
 bash fuzz/run.sh 45

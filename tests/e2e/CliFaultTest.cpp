@@ -1,6 +1,6 @@
 // hookmeter-cli under faults that only a whole process shows: signals, no thread to be had, and
 // a report the user may not write.
-#include "tests/engine/TestFiles.h"
+#include "tests/job/TestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The main window as a person uses it: its controls and layout, the settings it applies and
 // stores, the browse buttons, and the error boxes of the settings file.
-#include "ui/FormProfile.h"
+#include "ui/window/FormProfile.h"
 #include "GuiTestSupport.h"
-#include "ui/ErrorBox.h"
-#include "ui/SettingsFile.h"
+#include "ui/common/ErrorBox.h"
+#include "ui/settings/SettingsFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // answering the dialogs it opens, and writing raw hook record files.
 #pragma once
 
-#include "engine/RawRecord.h"
+#include "core/RawRecord.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

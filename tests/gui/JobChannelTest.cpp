@@ -1,7 +1,7 @@
 // The channel from a job's thread to the window: commands arrive on the GUI thread in the order the
 // job made them, and the job never waits for the window, not even while the GUI thread waits for
 // the job.
-#include "ui/JobChannel.h"
+#include "ui/window/JobChannel.h"
 #include "GuiTestSupport.h"
 
 #include <gtest/gtest.h>

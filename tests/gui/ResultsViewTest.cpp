@@ -1,11 +1,11 @@
 // The results views on hand-made results: the tables sort by value, filter by name and show the
 // worst call; the flame graph lays out, hit-tests, zooms and searches its frames, and stays fast
 // on a tree of a million call paths.
-#include "ui/ResultsView.h"
+#include "ui/results/ResultsView.h"
 #include "GuiTestSupport.h"
-#include "ui/FlameGraph.h"
-#include "ui/FunctionTableModel.h"
-#include "ui/ResultsTable.h"
+#include "ui/results/FlameGraph.h"
+#include "ui/results/FunctionTableModel.h"
+#include "ui/results/ResultsTable.h"
 
 #include <gtest/gtest.h>
 

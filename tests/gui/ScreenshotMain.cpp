@@ -4,7 +4,7 @@
 // its results; with --flame, also one of the flame graph tab. File names are shown as they are
 // given, so relative names keep the pictures free of this machine's folders. Used by
 // scripts/screenshot.sh.
-#include "ui/FormProfile.h"
+#include "ui/window/FormProfile.h"
 
 #include <QApplication>
 #include <QCheckBox>

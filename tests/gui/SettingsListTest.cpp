@@ -1,6 +1,6 @@
 // The settings list as plain logic: how "profile.ini" is split into lines, how settings are found
 // and changed, and how the list is written back.
-#include "ui/SettingsList.h"
+#include "ui/settings/SettingsList.h"
 
 #include <gtest/gtest.h>
 

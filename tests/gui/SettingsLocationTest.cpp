@@ -1,7 +1,7 @@
 // Where "profile.ini" lives: beside the program while the user may write its folder (a build or an
 // unpacked folder), in the user's configuration folder once the program is installed somewhere the
 // user may not write.
-#include "ui/SettingsFile.h"
+#include "ui/settings/SettingsFile.h"
 
 #include <gtest/gtest.h>
 

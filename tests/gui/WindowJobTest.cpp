@@ -1,8 +1,8 @@
 // Running jobs from the window: the status lines of a job arrive in order, "Process" is switched
 // off and on by the job, presses never run two jobs at once, and closing waits for a running job.
 #include "GuiTestSupport.h"
-#include "ui/FormProfile.h"
-#include "ui/SettingsFile.h"
+#include "ui/settings/SettingsFile.h"
+#include "ui/window/FormProfile.h"
 
 #include <gtest/gtest.h>
 

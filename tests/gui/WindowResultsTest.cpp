@@ -2,11 +2,11 @@
 // the profile summary's figures, Stop ends a job without a thread or a file left behind, and the
 // same path in both output boxes is refused before anything is written.
 #include "GuiTestSupport.h"
-#include "ui/FormProfile.h"
-#include "ui/FunctionTableModel.h"
-#include "ui/ResultsTableModel.h"
-#include "ui/SettingsFile.h"
-#include "ui/TaskTableModel.h"
+#include "ui/results/FunctionTableModel.h"
+#include "ui/results/ResultsTableModel.h"
+#include "ui/results/TaskTableModel.h"
+#include "ui/settings/SettingsFile.h"
+#include "ui/window/FormProfile.h"
 
 #include <gtest/gtest.h>
 

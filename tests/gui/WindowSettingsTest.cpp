@@ -1,7 +1,7 @@
 // Applying stored settings to the window's controls and storing them back, through a recording
 // stand-in for the controls; and the settings file on disk.
-#include "ui/WindowSettings.h"
-#include "ui/SettingsFile.h"
+#include "ui/settings/WindowSettings.h"
+#include "ui/settings/SettingsFile.h"
 
 #include <gtest/gtest.h>
 

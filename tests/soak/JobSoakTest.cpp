@@ -1,7 +1,7 @@
 // Many jobs in one process, as a window that stays open all day runs them: after the first few,
 // each job gives back everything it took. Memory, open files and threads after job 1,000 are
 // those after job 10, and the last job writes the reports of the first.
-#include "engine/Profile.h"
+#include "job/Profile.h"
 
 #include "TestFiles.h"
 

@@ -1,0 +1,67 @@
+#include "base/TextEscape.h"
+
+namespace hookmeter {
+namespace {
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
+// The length of the valid UTF-8 sequence at the start of `text`, or 0.
+size_t Utf8SequenceLength(std::string_view text) {
+    auto byte = [&](size_t i) { return (unsigned char)text[i]; };
+    unsigned char lead = byte(0);
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // no overlong forms
+        else if (lead == 0xED)
+            high = 0x9F; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F; // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+} // namespace
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    while (!text.empty()) {
+        unsigned char c = (unsigned char)text[0];
+        size_t length = Utf8SequenceLength(text);
+        if (length == 0) {
+            out += "\\\\x";
+            out += HexDigits[c >> 4];
+            out += HexDigits[c & 0xF];
+            length = 1;
+        } else if (c == '"') {
+            out += "\\\"";
+        } else if (c == '\\') {
+            out += "\\\\\\\\";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            out += HexDigits[c >> 4];
+            out += HexDigits[c & 0xF];
+        } else {
+            out.append(text.data(), length);
+        }
+        text.remove_prefix(length);
+    }
+}
+
+} // namespace hookmeter

@@ -1,0 +1,67 @@
+// The working state of one processing job and the pipeline that fills it: first pass, tables,
+// naming, replay with the call list, end-of-run report and profile summary.
+#pragma once
+
+#include "analysis/JobResults.h"
+#include "base/OutputFile.h"
+#include "base/StatusReporter.h"
+#include "core/EntryTables.h"
+#include "core/Naming.h"
+#include "core/RawFile.h"
+#include "job/JobProgress.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace hookmeter {
+
+class TProfile;
+class TReplay;
+
+class TProfileJob {
+public:
+    TProfileJob() = default;
+
+    enum class Outcome {
+        Ended,   // the pipeline ran to its end or ended at a failure it reported
+        Stopped, // `stop` was set: no report was written
+    };
+
+    // Runs the whole pipeline with the job's parameters; every file it opens is closed again
+    // when it returns, also by an exception, and a report that is not complete by then is
+    // removed. `stop` is looked at between the steps and before every block of records.
+    Outcome Run(const TProfile& parameters, TStatusReporter& status, TJobProgress& progress,
+                const std::atomic<bool>& stop);
+
+    // What the job found, when its parameters asked for more than the two reports.
+    std::shared_ptr<TJobResults> Results;
+
+private:
+    struct TReplayEnd {
+        uint32_t Processed = 0;
+        RawFileProblem Problem = RawFileProblem::None; // why the replay ended early, if it did
+    };
+
+    TaskEntry& ChooseStartTask();
+    // Opens an output report unless its path names one of the job's input files.
+    bool OpenReport(TOutputFile& report, const std::string& fileName, const TProfile& parameters);
+    // Finds the record with the earliest TSC and replays every valid record from there,
+    // wrapping around the end of the file.
+    TReplayEnd ReplayRecords(TReplay& replay, TStatusReporter& status, TJobProgress& progress);
+    void ReportEndOfRun(const TReplay& replay, TStatusReporter& status);
+    Outcome StopWithoutReports(TStatusReporter& status);
+
+    TRawFile RawFile;
+    TOutputFile CallListFile;
+    TOutputFile ProfileFile;
+    TProfileTables Tables;
+    TNames Names;
+    uint32_t ValidRecords = 0;
+    uint64_t FirstTSC = ~uint64_t{0};
+    uint64_t LastTSC = 0;
+    RawRecord FirstTaskRecord{~uint32_t{0}, 0, ~uint64_t{0}};
+};
+
+} // namespace hookmeter

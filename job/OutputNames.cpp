@@ -1,0 +1,23 @@
+#include "job/OutputNames.h"
+
+namespace hookmeter {
+namespace {
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+} // namespace
+
+TOutputNames DeriveOutputNames(const std::string& rawDataFileName) {
+    size_t stem = rawDataFileName.size();
+    for (int dropped = 0; dropped < 4 && stem > 0; ++dropped) {
+        --stem;
+        while (stem > 0 && IsContinuationByte(rawDataFileName[stem]))
+            --stem;
+    }
+    std::string base = rawDataFileName.substr(0, stem);
+    return {base + "_call_list.csv", base + "_profile.csv"};
+}
+
+} // namespace hookmeter

@@ -1,0 +1,228 @@
+#include "core/RawFile.h"
+
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace hookmeter {
+namespace {
+
+using test::BinaryTrace;
+using test::TextTrace;
+using test::TTempDir;
+using test::WriteFile;
+
+struct TReadOutcome {
+    std::vector<RawRecord> Valid;
+    int Invalid = 0;
+};
+
+// Reads to the end the way the first pass does.
+TReadOutcome ReadAll(TRawFile& file) {
+    TReadOutcome outcome;
+    RawRecord record;
+    for (;;) {
+        ReadResult result = file.ReadRecord(record);
+        if (result == ReadResult::EndOfFile)
+            return outcome;
+        if (result == ReadResult::Valid)
+            outcome.Valid.push_back(record);
+        else
+            ++outcome.Invalid;
+    }
+}
+
+TReadOutcome ReadFileContent(const std::string& content, int8_t fileType) {
+    TTempDir dir;
+    WriteFile(dir.File("raw"), content);
+    TRawFile file;
+    EXPECT_TRUE(file.Open(dir.File("raw"), fileType));
+    return ReadAll(file);
+}
+
+bool Parse(const std::string& line, uint32_t& value) {
+    return ParseHexLine(line.data(), line.size(), value);
+}
+
+TEST(ParseHexLine, TakesZeroXThenHexDigitsAndIgnoresTheRest) {
+    uint32_t value = 0;
+    EXPECT_TRUE(Parse("0x8124\n", value));
+    EXPECT_EQ(value, 0x8124u);
+    EXPECT_TRUE(Parse("0xABCdef12\r\n", value));
+    EXPECT_EQ(value, 0xABCDEF12u);
+    EXPECT_TRUE(Parse("0x10 trailing words", value));
+    EXPECT_EQ(value, 0x10u);
+    EXPECT_TRUE(Parse("0x0", value)); // the last line of a file may lack its line feed
+    EXPECT_EQ(value, 0u);
+}
+
+TEST(ParseHexLine, RejectsLinesThatDoNotStartWithZeroX) {
+    uint32_t value = 0;
+    EXPECT_FALSE(Parse("0X8124\n", value));
+    EXPECT_FALSE(Parse(" 0x8124\n", value));
+    EXPECT_FALSE(Parse("8124\n", value));
+    EXPECT_FALSE(Parse("0x\n", value));
+    EXPECT_FALSE(Parse("0xg\n", value));
+    EXPECT_FALSE(Parse("\n", value));
+    EXPECT_FALSE(Parse(std::string("0x\0"
+                                   "1",
+                                   4),
+                       value));
+}
+
+TEST(RawFileText, ThreeLinesMakeOneRecord) {
+    TReadOutcome outcome = ReadFileContent("header\n0x8124\n0x10\n0x2\n", 0);
+    ASSERT_EQ(outcome.Valid.size(), 1u);
+    EXPECT_EQ(outcome.Valid[0].Address, 0x8124u);
+    EXPECT_EQ(outcome.Valid[0].TSC, 8589934608ull);
+    EXPECT_EQ(outcome.Invalid, 0);
+}
+
+TEST(RawFileText, TheFirstLineIsAlwaysAHeader) {
+    TReadOutcome outcome = ReadFileContent("0x8124\n", 0);
+    EXPECT_TRUE(outcome.Valid.empty());
+    EXPECT_EQ(outcome.Invalid, 0);
+    outcome = ReadFileContent("0x8124\n0x8128\n0x1\n0x0\n", 0);
+    ASSERT_EQ(outcome.Valid.size(), 1u);
+    EXPECT_EQ(outcome.Valid[0].Address, 0x8128u);
+}
+
+TEST(RawFileText, ALongHeaderLeavesItsRemainderAsARecordLine) {
+    // 63 characters are dropped; the rest, "0x40", is the next record's address line.
+    std::string header(63, 'h');
+    TReadOutcome outcome = ReadFileContent(header + "0x40\n0x5\n0x0\n", 0);
+    ASSERT_EQ(outcome.Valid.size(), 1u);
+    EXPECT_EQ(outcome.Valid[0].Address, 0x40u);
+    EXPECT_EQ(outcome.Valid[0].TSC, 5u);
+}
+
+TEST(RawFileText, LongLinesAreReadInPiecesOfSixtyThreeCharacters) {
+    // The TSC low line is 68 characters long: its first 63 give 0x5, and its remainder "0x48"
+    // is read as the next line, the TSC high.
+    std::string longLine = "0x5" + std::string(60, ' ') + "0x48\n";
+    TReadOutcome outcome = ReadFileContent("h\n0x44\n" + longLine + "0x0\n0x7\n0x0\n", 0);
+    ASSERT_EQ(outcome.Valid.size(), 2u);
+    EXPECT_EQ(outcome.Valid[0].Address, 0x44u);
+    EXPECT_EQ(outcome.Valid[0].TSC, 0x48ull << 32 | 5);
+    EXPECT_EQ(outcome.Valid[1].Address, 0u);
+    EXPECT_EQ(outcome.Valid[1].TSC, 7u);
+    EXPECT_EQ(outcome.Invalid, 0);
+}
+
+TEST(RawFileText, ALineOfExactlySixtyThreeCharactersLeavesItsLineFeedAsAnEmptyLine) {
+    std::string line = "0x44" + std::string(59, ' ') + "\n"; // 63 characters, then the line feed
+    TReadOutcome outcome = ReadFileContent("h\n" + line + "0x1\n0x0\n", 0);
+    // The lone line feed is the TSC low line and fails the record; "0x1" and "0x0" then make
+    // a record cut short by the end.
+    EXPECT_TRUE(outcome.Valid.empty());
+    EXPECT_EQ(outcome.Invalid, 2);
+}
+
+TEST(RawFileText, CarriageReturnsAreHarmless) {
+    TReadOutcome outcome = ReadFileContent("header\r\n0x8124\r\n0x10\r\n0x2\r\n", 0);
+    ASSERT_EQ(outcome.Valid.size(), 1u);
+    EXPECT_EQ(outcome.Valid[0].TSC, 8589934608ull);
+}
+
+TEST(RawFileText, ABrokenLineCostsOneFailedReadAndReadingGoesOnAtTheNextLine) {
+    TReadOutcome outcome = ReadFileContent("h\n0x100\nbroken\n0x104\n0x7\n0x0\n", 0);
+    ASSERT_EQ(outcome.Valid.size(), 1u);
+    EXPECT_EQ(outcome.Valid[0].Address, 0x104u);
+    EXPECT_EQ(outcome.Invalid, 1);
+}
+
+TEST(RawFileText, ARecordCutShortByTheEndIsOneFailedRead) {
+    TReadOutcome outcome = ReadFileContent("h\n0x100\n0x5\n0x0\n0x104\n0x6\n", 0);
+    EXPECT_EQ(outcome.Valid.size(), 1u);
+    EXPECT_EQ(outcome.Invalid, 1);
+}
+
+TEST(RawFileBinary, SixteenByteLittleEndianRecords) {
+    std::string bytes = {'\x24', '\x81', 0, 0, 'a', 'b', 'c', 'd', '\x10', 0, 0, 0, 2, 0, 0, 0};
+    TReadOutcome outcome = ReadFileContent(bytes, 1);
+    ASSERT_EQ(outcome.Valid.size(), 1u);
+    EXPECT_EQ(outcome.Valid[0].Address, 0x8124u);
+    EXPECT_EQ(outcome.Valid[0].TSC, 8589934608ull);
+}
+
+TEST(RawFileBinary, TrailingBytesAreOneInvalidRecord) {
+    std::vector<RawRecord> records;
+    for (uint64_t i = 0; i < 10; ++i)
+        records.push_back(test::Enter(0x100, i));
+    EXPECT_EQ(ReadFileContent(BinaryTrace(records), 1).Valid.size(), 10u);
+    TReadOutcome outcome = ReadFileContent(BinaryTrace(records) + "xyz", 1);
+    EXPECT_EQ(outcome.Valid.size(), 10u);
+    EXPECT_EQ(outcome.Invalid, 1);
+}
+
+TEST(RawFileBinary, ReadsAcrossBufferBoundaries) {
+    // More than one read block, with a count that does not divide it evenly.
+    std::vector<RawRecord> records;
+    for (uint64_t i = 0; i < 100003; ++i)
+        records.push_back({uint32_t(i * 4) | uint32_t(i % 4), 0, i * 3});
+    TReadOutcome outcome = ReadFileContent(BinaryTrace(records), 1);
+    ASSERT_EQ(outcome.Valid.size(), records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        ASSERT_EQ(outcome.Valid[i].Address, records[i].Address);
+        ASSERT_EQ(outcome.Valid[i].TSC, records[i].TSC);
+    }
+}
+
+TEST(RawFileText, ReadsAcrossBufferBoundaries) {
+    std::vector<RawRecord> records;
+    for (uint64_t i = 0; i < 60001; ++i)
+        records.push_back({uint32_t(i * 4) | uint32_t(i % 4), 0, (i << 32) | (i * 7)});
+    TReadOutcome outcome = ReadFileContent(TextTrace(records), 0);
+    ASSERT_EQ(outcome.Valid.size(), records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        ASSERT_EQ(outcome.Valid[i].Address, records[i].Address);
+        ASSERT_EQ(outcome.Valid[i].TSC, records[i].TSC);
+    }
+}
+
+TEST(RawFile, ValidityTestsTheAddressAndTheTopFourBitsOfTheTSC) {
+    std::vector<RawRecord> records = {
+        {0xFFFFFFFFu, 0, 1},               // invalid whatever its TSC
+        {0x100, 0, 0x0FFFFFFFFFFFFFFFull}, // the largest valid TSC
+        {0x104, 0, 0x1000000000000000ull}, // a top bit set
+        {0xFFFFFFFEu, 0, 5},               // kind bits are never tested
+    };
+    for (int8_t fileType : {0, 1}) {
+        std::string content = fileType == 1 ? BinaryTrace(records) : TextTrace(records);
+        TReadOutcome outcome = ReadFileContent(content, fileType);
+        ASSERT_EQ(outcome.Valid.size(), 2u);
+        EXPECT_EQ(outcome.Valid[0].Address, 0x100u);
+        EXPECT_EQ(outcome.Valid[1].Address, 0xFFFFFFFEu);
+        EXPECT_EQ(outcome.Invalid, 2);
+    }
+}
+
+TEST(RawFile, RewindStartsAgainAfterTheHeader) {
+    TTempDir dir;
+    std::vector<RawRecord> records = {test::Enter(0x100, 1), test::Exit(0x100, 2)};
+    for (int8_t fileType : {-1, 0, 1}) {
+        // A header that looks like a record line must never be read as one.
+        WriteFile(dir.File("raw"),
+                  fileType == 1 ? BinaryTrace(records) : TextTrace(records, "0x8124"));
+        TRawFile file;
+        ASSERT_TRUE(file.Open(dir.File("raw"), fileType));
+        EXPECT_EQ(ReadAll(file).Valid.size(), 2u);
+        EXPECT_TRUE(file.AtEnd());
+        file.Rewind();
+        EXPECT_FALSE(file.AtEnd());
+        TReadOutcome again = ReadAll(file);
+        ASSERT_EQ(again.Valid.size(), 2u) << "file type " << int(fileType);
+        EXPECT_EQ(again.Valid[0].Address, 0x100u);
+        EXPECT_EQ(again.Invalid, 0);
+    }
+}
+
+TEST(RawFile, OpenFailsForAMissingFile) {
+    TTempDir dir;
+    TRawFile file;
+    EXPECT_FALSE(file.Open(dir.File("missing"), 1));
+    EXPECT_FALSE(file.Open("", 0));
+}
+
+} // namespace
+} // namespace hookmeter

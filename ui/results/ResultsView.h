@@ -1,0 +1,43 @@
+// TResultsView: the results of the last finished job, in tabs: Functions, Tasks, Flame graph and
+// Files. Everything comes from the job's results in memory, never from the files it wrote.
+#pragma once
+
+#include "analysis/JobResults.h"
+#include "ui/common/CycleFormat.h"
+
+#include <QTabWidget>
+#include <memory>
+
+namespace hookmeter {
+
+class TFilesPanel;
+class TFlameGraphView;
+class TFunctionTableModel;
+class TResultsTable;
+class TTaskTableModel;
+
+class TResultsView final : public QTabWidget {
+    Q_OBJECT
+public:
+    explicit TResultsView(QWidget* parent = nullptr);
+
+    void SetResults(std::shared_ptr<const TJobResults> results);
+    void SetCycleFormat(const TCycleFormat& format);
+    bool HasResults() const { return Results != nullptr; }
+
+    // What a double-click on a row shows.
+    QString WorstCallText(int functionRow) const;
+    QString LongestSliceText(int taskRow) const;
+
+private:
+    std::shared_ptr<const TJobResults> Results;
+    TCycleFormat Format;
+    TFunctionTableModel* FunctionModel = nullptr;
+    TTaskTableModel* TaskModel = nullptr;
+    TResultsTable* Functions = nullptr;
+    TResultsTable* Tasks = nullptr;
+    TFlameGraphView* FlameGraph = nullptr;
+    TFilesPanel* Files = nullptr;
+};
+
+} // namespace hookmeter

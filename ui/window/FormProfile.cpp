@@ -1,0 +1,683 @@
+#include "ui/window/FormProfile.h"
+
+#include "job/OutputNames.h"
+#include "ui/common/ErrorBox.h"
+#include "ui/results/ResultsView.h"
+#include "ui/settings/SettingsFile.h"
+#include "ui/window/ExtraOutputsGroup.h"
+#include "ui/window/ExtraSettings.h"
+#include "ui/window/JobChannel.h"
+#include "ui/window/JobProgressBar.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+
+namespace hookmeter {
+
+namespace {
+
+// The window is laid out for a screen of 120 pixels per inch; every size scales with the density.
+constexpr double DesignDotsPerInch = 120.0;
+constexpr int DesignClientWidth = 729;
+constexpr int DesignClientHeight = 563;
+constexpr int DesignMargin = 8;
+constexpr int DesignGroupSpacing = 6;
+constexpr int DesignRawFileGroupHeight = 76;
+constexpr int DesignDSPoutFileGroupHeight = 63;
+constexpr int DesignCallListGroupHeight = 59;
+constexpr int DesignProfileGroupHeight = 60;
+constexpr int DesignLeftColumnWidth = 202;
+constexpr int DesignBrowseWidth = 83;
+constexpr int DesignBrowseHeight = 25;
+constexpr int DesignLabelColumnWidth = 99;  // the call-stack box starts at 107
+constexpr int DesignCallStackBoxWidth = 84; // 63 for the number, 21 for the arrows
+constexpr int DesignProcessWidth = 83;
+constexpr int DesignProcessHeight = 30;
+constexpr int DesignStatusHeight = 222;
+constexpr int DesignMinStatusHeight = 90;
+constexpr int DesignResultsHeight = 330; // the window grows by this much on its first start
+constexpr int DesignFontPoints = 9;      // 15 pixels high at 120 pixels per inch
+constexpr int FrameWaitMilliseconds = 2000;
+
+const char* const WindowTitle = "Hookmeter v1.1.1";
+const char* const BrowseCaption = "browser...";
+const char* const OpeningStatusText =
+    "This tool postprocesses the raw data recorded by hook for program profiling. \n"
+    "Refer to application note \"Hookmeter\" for how to use this tool and how this tool works.";
+
+const char* const SettingsLostText = "\n\nThe settings of this run are not saved.";
+
+const char* const CsvFilter = "Comma Separated Values file(*.csv)|*.csv|all files|*.*";
+
+const TFileDialogSetup RawFileDialog{
+    "OpenDialogRawFile", "open raw function enter/exit record File",
+    "*.txt;*.dat;*.bin|*.txt;*.dat;*.bin|all files|*.*", "", QFileDialog::AcceptOpen};
+const TFileDialogSetup DSPoutFileDialog{"OpenDialogDSPoutFile", "open DSP.out File be tested",
+                                        "DSP executable output file (*.out)|*.out", ".out",
+                                        QFileDialog::AcceptOpen};
+const TFileDialogSetup CallListFileDialog{"SaveDialogCallListFile", "save function call list file",
+                                          CsvFilter, ".csv", QFileDialog::AcceptSave};
+const TFileDialogSetup ProfileFileDialog{"SaveDialogProfileFile",
+                                         "save function profile summary file", CsvFilter, "",
+                                         QFileDialog::AcceptSave};
+
+template <typename Widget> Widget* Named(Widget* widget, const char* objectName) {
+    widget->setObjectName(QString::fromLatin1(objectName));
+    return widget;
+}
+
+std::string JobFileName(const QLineEdit* edit) {
+    return QFile::encodeName(edit->text()).toStdString();
+}
+
+} // namespace
+
+TFormProfile::TFormProfile(const QString& settingsDirectory)
+    : SettingsDirectory(settingsDirectory),
+      Settings(LoadSettingsFile(SettingsFilePath(settingsDirectory))) {
+    setObjectName(QStringLiteral("FormProfile"));
+    setWindowTitle(QString::fromLatin1(WindowTitle));
+    setFont(QFont(QStringLiteral("Tahoma"), DesignFontPoints));
+    DesignScale = logicalDpiY() / DesignDotsPerInch;
+
+    BuildControls();
+    SetFocusOrder();
+    ConnectHandlers();
+
+    OpenDialogRawFile = std::make_unique<TFileChooser>(RawFileDialog, this);
+    OpenDialogDSPoutFile = std::make_unique<TFileChooser>(DSPoutFileDialog, this);
+    SaveDialogCallListFile = std::make_unique<TFileChooser>(CallListFileDialog, this);
+    SaveDialogProfileFile = std::make_unique<TFileChooser>(ProfileFileDialog, this);
+
+    Channel = new TJobChannel(MemoStatus, ButtonProcess, this);
+    connect(Channel, &TJobChannel::ProcessSwitched, this, [this](bool enabled) {
+        if (enabled)
+            RunGuarded(this, [this] { JobEnded(); });
+    });
+    const QSize designSize(Scaled(DesignClientWidth),
+                           Scaled(DesignClientHeight + DesignResultsHeight) +
+                               GroupBoxExtraOutputs->sizeHint().height() +
+                               ProgressJob->sizeHint().height());
+    resize(designSize.boundedTo(AvailableOuterSize()));
+    EditRawFile->setFocus();
+}
+
+TFormProfile::~TFormProfile() {
+    try {
+        SaveSettingsFile(SettingsFilePath(SettingsDirectory), Settings);
+    } catch (...) {
+        // The window has gone already; the user learns that this run's choices are not kept.
+        ShowErrorBox(nullptr, CurrentExceptionText() + QString::fromLatin1(SettingsLostText));
+    }
+    ProgressJob->Finish({}); // reads the job's counters no more
+    Job.reset();             // waits for a running job; its queued lines never hold it up
+}
+
+int TFormProfile::Scaled(int designPixels) const {
+    return int(std::lround(designPixels * DesignScale));
+}
+
+// ---- controls and layout ----
+
+void TFormProfile::BuildControls() {
+    auto* upper = new QVBoxLayout;
+    upper->setContentsMargins(Scaled(DesignMargin), Scaled(DesignMargin), Scaled(DesignMargin), 0);
+    upper->setSpacing(Scaled(DesignGroupSpacing));
+    upper->addWidget(BuildRawFileGroup());
+    upper->addWidget(BuildDSPoutFileGroup());
+    // The edit boxes of both input groups start at the same place, after the wider left control.
+    const int leftColumn =
+        std::max({Scaled(DesignLeftColumnWidth), RadioGroupFileType->sizeHint().width(),
+                  CheckBoxGlobalSymbolOnly->sizeHint().width()});
+    RadioGroupFileType->setFixedWidth(leftColumn);
+    CheckBoxGlobalSymbolOnly->setFixedWidth(leftColumn);
+    upper->addWidget(BuildOutputGroup({"GroupBox2", "Output File: call list", "EditCallListFile",
+                                       "ButtonCallListFile", DesignCallListGroupHeight},
+                                      GroupBox2, EditCallListFile, ButtonCallListFile));
+    upper->addWidget(
+        BuildOutputGroup({"GroupBox3", "Output File: profile summary", "EditProfileFile",
+                          "ButtonProfileFile", DesignProfileGroupHeight},
+                         GroupBox3, EditProfileFile, ButtonProfileFile));
+    upper->addLayout(BuildCallStackRow());
+    GroupBoxExtraOutputs = new TExtraOutputsGroup(this);
+    upper->addWidget(GroupBoxExtraOutputs);
+    upper->addLayout(BuildProgressRow());
+    BuildResultsArea();
+
+    // The status box runs along the bottom edge; extra height goes to the results and the status
+    // box, none to the form above them.
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(Scaled(DesignMargin));
+    window->addLayout(upper);
+    window->addWidget(SplitterResults, 1);
+
+    // Return presses a focused button, as Space does.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(true);
+}
+
+QLayout* TFormProfile::BuildProgressRow() {
+    ProgressJob = Named(new TJobProgressBar(this), "ProgressJob");
+    ButtonStop = Named(new QPushButton(QStringLiteral("Stop"), this), "ButtonStop");
+    ButtonStop->setFixedSize(Scaled(DesignProcessWidth), Scaled(DesignProcessHeight));
+    ButtonStop->setEnabled(false);
+    ButtonStop->setToolTip(QStringLiteral("Stops the running job; the earlier reports stay as "
+                                          "they are"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(ProgressJob, 1);
+    row->addWidget(ButtonStop);
+    return row;
+}
+
+void TFormProfile::BuildResultsArea() {
+    SplitterResults = Named(new QSplitter(Qt::Vertical, this), "SplitterResults");
+    SplitterResults->setChildrenCollapsible(false);
+    ResultsView = new TResultsView(SplitterResults);
+    ResultsView->hide(); // until a job has results to show
+    MemoStatus = Named(new QPlainTextEdit(SplitterResults), "MemoStatus");
+    MemoStatus->setPlainText(QString::fromLatin1(OpeningStatusText));
+    MemoStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    MemoStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoStatus->setTabChangesFocus(true);
+    MemoStatus->setMinimumHeight(Scaled(DesignMinStatusHeight));
+    SplitterResults->addWidget(ResultsView);
+    SplitterResults->addWidget(MemoStatus);
+    SplitterResults->setStretchFactor(0, 3);
+    SplitterResults->setStretchFactor(1, 1);
+    MemoStatus->resize(MemoStatus->width(), Scaled(DesignStatusHeight));
+}
+
+QGroupBox* TFormProfile::BuildRawFileGroup() {
+    GroupBoxDSPoutFile =
+        Named(new QGroupBox(QStringLiteral("Input File: raw enter/exit hook records"), this),
+              "GroupBoxDSPoutFile");
+
+    RadioGroupFileType =
+        Named(new QGroupBox(QStringLiteral("file type"), GroupBoxDSPoutFile), "RadioGroupFileType");
+    auto* textType =
+        Named(new QRadioButton(QStringLiteral("text"), RadioGroupFileType), "RadioButtonText");
+    auto* binaryType =
+        Named(new QRadioButton(QStringLiteral("binary"), RadioGroupFileType), "RadioButtonBinary");
+    FileTypeButtons = new QButtonGroup(RadioGroupFileType);
+    FileTypeButtons->addButton(textType, 0);
+    FileTypeButtons->addButton(binaryType, 1);
+    textType->setChecked(true);
+    auto* columns = new QGridLayout(RadioGroupFileType);
+    columns->addWidget(textType, 0, 0);
+    columns->addWidget(binaryType, 0, 1);
+
+    EditRawFile = Named(new QLineEdit(GroupBoxDSPoutFile), "EditRawFile");
+    ButtonRawFile = Named(new QPushButton(QString::fromLatin1(BrowseCaption), GroupBoxDSPoutFile),
+                          "ButtonRawFile");
+    ButtonRawFile->setFixedSize(Scaled(DesignBrowseWidth), Scaled(DesignBrowseHeight));
+
+    auto* row = new QHBoxLayout(GroupBoxDSPoutFile);
+    row->setContentsMargins(Scaled(DesignMargin), Scaled(2), Scaled(DesignMargin),
+                            Scaled(DesignMargin));
+    row->addWidget(RadioGroupFileType);
+    row->addWidget(EditRawFile, 1, Qt::AlignVCenter);
+    row->addWidget(ButtonRawFile, 0, Qt::AlignVCenter);
+    GroupBoxDSPoutFile->setFixedHeight(
+        std::max(Scaled(DesignRawFileGroupHeight), GroupBoxDSPoutFile->sizeHint().height()));
+    return GroupBoxDSPoutFile;
+}
+
+QGroupBox* TFormProfile::BuildDSPoutFileGroup() {
+    GroupBox1 = Named(new QGroupBox(QStringLiteral("Input File: DSP.out File be tested"), this),
+                      "GroupBox1");
+    CheckBoxGlobalSymbolOnly =
+        Named(new QCheckBox(QStringLiteral("Parse global symbol only"), GroupBox1),
+              "CheckBoxGlobalSymbolOnly");
+    CheckBoxGlobalSymbolOnly->setChecked(true);
+    EditDSPoutFile = Named(new QLineEdit(GroupBox1), "EditDSPoutFile");
+    ButtonDSPoutFile =
+        Named(new QPushButton(QString::fromLatin1(BrowseCaption), GroupBox1), "ButtonDSPoutFile");
+    ButtonDSPoutFile->setFixedSize(Scaled(DesignBrowseWidth), Scaled(DesignBrowseHeight));
+
+    auto* row = new QHBoxLayout(GroupBox1);
+    row->setContentsMargins(Scaled(DesignMargin), Scaled(2), Scaled(DesignMargin),
+                            Scaled(DesignMargin));
+    row->addWidget(CheckBoxGlobalSymbolOnly);
+    row->addWidget(EditDSPoutFile, 1);
+    row->addWidget(ButtonDSPoutFile);
+    GroupBox1->setFixedHeight(
+        std::max(Scaled(DesignDSPoutFileGroupHeight), GroupBox1->sizeHint().height()));
+    return GroupBox1;
+}
+
+QGroupBox* TFormProfile::BuildOutputGroup(const TOutputGroupNames& names, QGroupBox*& group,
+                                          QLineEdit*& edit, QPushButton*& button) {
+    group = Named(new QGroupBox(QString::fromLatin1(names.Caption), this), names.Group);
+    edit = Named(new QLineEdit(group), names.Edit);
+    button = Named(new QPushButton(QString::fromLatin1(BrowseCaption), group), names.Button);
+    button->setFixedSize(Scaled(DesignBrowseWidth), Scaled(DesignBrowseHeight));
+
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(Scaled(DesignMargin), Scaled(2), Scaled(DesignMargin),
+                            Scaled(DesignMargin));
+    row->addWidget(edit, 1);
+    row->addWidget(button);
+    group->setFixedHeight(std::max(Scaled(names.DesignHeight), group->sizeHint().height()));
+    return group;
+}
+
+QLayout* TFormProfile::BuildCallStackRow() {
+    auto* label = Named(new QLabel(QStringLiteral("Call Stack Size"), this), "Label1");
+    label->setFixedWidth(
+        std::max(Scaled(DesignLabelColumnWidth), label->sizeHint().width() + Scaled(DesignMargin)));
+
+    UpDownCallStackSize = Named(new QSpinBox(this), "UpDownCallStackSize");
+    UpDownCallStackSize->setRange(MinCallStackSize, MaxCallStackSize);
+    UpDownCallStackSize->setSingleStep(CallStackSizeStep);
+    UpDownCallStackSize->setGroupSeparatorShown(false);
+    UpDownCallStackSize->setValue(DefaultCallStackSize);
+    UpDownCallStackSize->setFixedWidth(Scaled(DesignCallStackBoxWidth));
+    // The number box inside the spin box is the call-stack box; the arrows take no focus.
+    if (auto* numberBox = UpDownCallStackSize->findChild<QLineEdit*>())
+        numberBox->setObjectName(QStringLiteral("EditCallStackSize"));
+    label->setBuddy(UpDownCallStackSize);
+
+    ButtonProcess = Named(new QPushButton(QStringLiteral("Process"), this), "ButtonProcess");
+    QFont bold = ButtonProcess->font();
+    bold.setBold(true);
+    ButtonProcess->setFont(bold);
+    ButtonProcess->setFixedSize(Scaled(DesignProcessWidth), Scaled(DesignProcessHeight));
+
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    row->addWidget(label);
+    row->addWidget(UpDownCallStackSize);
+    row->addStretch(1);
+    row->addWidget(ButtonProcess);
+    return row;
+}
+
+void TFormProfile::SetFocusOrder() {
+    QWidget* const order[] = {EditRawFile,
+                              ButtonRawFile,
+                              FileTypeButtons->button(0),
+                              FileTypeButtons->button(1),
+                              EditDSPoutFile,
+                              ButtonDSPoutFile,
+                              CheckBoxGlobalSymbolOnly,
+                              EditCallListFile,
+                              ButtonCallListFile,
+                              EditProfileFile,
+                              ButtonProfileFile,
+                              MemoStatus,
+                              ButtonProcess,
+                              UpDownCallStackSize};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    // The controls added to the original form come after its own.
+    QWidget* previous = order[std::size(order) - 1];
+    std::vector<QWidget*> added = GroupBoxExtraOutputs->FocusOrder();
+    added.push_back(ButtonStop);
+    added.push_back(ResultsView);
+    for (QWidget* next : added) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+}
+
+void TFormProfile::ConnectHandlers() {
+    const auto guarded = [this](void (TFormProfile::*handler)()) {
+        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(ButtonRawFile, &QPushButton::clicked, this, guarded(&TFormProfile::ButtonRawFileClick));
+    connect(ButtonDSPoutFile, &QPushButton::clicked, this,
+            guarded(&TFormProfile::ButtonDSPoutFileClick));
+    connect(ButtonCallListFile, &QPushButton::clicked, this,
+            guarded(&TFormProfile::ButtonCallListFileClick));
+    connect(ButtonProfileFile, &QPushButton::clicked, this,
+            guarded(&TFormProfile::ButtonProfileFileClick));
+    connect(ButtonProcess, &QPushButton::clicked, this, guarded(&TFormProfile::ButtonProcessClick));
+    connect(ButtonStop, &QPushButton::clicked, this, guarded(&TFormProfile::ButtonStopClick));
+    connect(GroupBoxExtraOutputs, &TExtraOutputsGroup::ClockChanged, this,
+            &TFormProfile::ShowCyclesWithClock);
+}
+
+void TFormProfile::ShowCyclesWithClock(double hz) {
+    ResultsView->SetCycleFormat(TCycleFormat(hz));
+}
+
+// The largest outer size that fits the screen's available area (no task bars or docks).
+QSize TFormProfile::AvailableOuterSize() const {
+    const QScreen* target = screen();
+    return target ? target->availableGeometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+void TFormProfile::CenterOnScreen() {
+    const QScreen* target = screen();
+    if (!target)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(target->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+// ---- window events ----
+
+void TFormProfile::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (Shown || event->spontaneous())
+        return;
+    Shown = true;
+    FormShow();
+}
+
+void TFormProfile::closeEvent(QCloseEvent* event) {
+    RunGuarded(this, [this] { FormClose(); });
+    if (Running) {
+        // The choices are kept whatever the user answers and however long the job still takes.
+        RunGuarded(this, [this] { SaveSettingsNow(); });
+        const bool terminating = qApp->property(TerminatingProperty).toBool();
+        if ((terminating || AskStopOnClose()) && Running)
+            ButtonStopClick();
+    }
+    event->accept();
+}
+
+void TFormProfile::SaveSettingsNow() {
+    SaveSettingsFile(SettingsFilePath(SettingsDirectory), Settings);
+}
+
+bool TFormProfile::AskStopOnClose() {
+    QMessageBox question(QMessageBox::Question, QString::fromLatin1(ApplicationTitle),
+                         QStringLiteral("A job is still running. Stop it now, or let it finish "
+                                        "before the program ends?"),
+                         QMessageBox::NoButton, this);
+    question.setObjectName(QStringLiteral("MessageBoxStopOnClose"));
+    QPushButton* stop = question.addButton(QStringLiteral("Stop the job"), QMessageBox::AcceptRole);
+    stop->setObjectName(QStringLiteral("ButtonStopOnClose"));
+    QPushButton* wait =
+        question.addButton(QStringLiteral("Let it finish"), QMessageBox::RejectRole);
+    wait->setObjectName(QStringLiteral("ButtonWaitOnClose"));
+    question.setDefaultButton(wait);
+    question.setEscapeButton(wait);
+    question.exec();
+    return question.clickedButton() == stop;
+}
+
+void TFormProfile::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A window that started maximised gets its stored size when it is first restored.
+    if (event->type() != QEvent::WindowStateChange || isMaximized() ||
+        OuterSizeToFit == QSize(-1, -1))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        // Without a window manager there is no frame: the size set is the outer size already.
+        if (windowHandle() && windowHandle()->frameMargins().isNull())
+            OuterSizeToFit = QSize(-1, -1);
+        FitOuterSizeToFrame();
+    });
+}
+
+void TFormProfile::FormShow() {
+    QString error;
+    try {
+        ApplySettings(Settings, *this);
+    } catch (...) {
+        error = CurrentExceptionText();
+    }
+    ApplyExtraSettings(Settings, *GroupBoxExtraOutputs);
+    // The window opens centred at the size so set, then maximised when that was stored.
+    CenterOnScreen();
+    if (MaximiseRequested)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    if (QWindow* window = windowHandle())
+        window->installEventFilter(this);
+    // Without a window manager the frame never becomes known; the size set stays as it is. A
+    // maximised window keeps the size until it is restored.
+    QTimer::singleShot(FrameWaitMilliseconds, this, [this] {
+        if (!isMaximized())
+            OuterSizeToFit = QSize(-1, -1);
+    });
+    if (!error.isNull())
+        QTimer::singleShot(0, this, [this, error] { ShowErrorBox(this, error); });
+}
+
+void TFormProfile::FormClose() {
+    StoreSettings(*this, Settings);
+    StoreExtraSettings(*GroupBoxExtraOutputs, Settings);
+}
+
+// ---- browse buttons ----
+
+void TFormProfile::ButtonRawFileClick() {
+    if (const auto chosen = OpenDialogRawFile->Choose()) {
+        EditRawFile->setText(*chosen);
+        SetOutputFileNames(*chosen);
+    }
+}
+
+void TFormProfile::ButtonDSPoutFileClick() {
+    if (const auto chosen = OpenDialogDSPoutFile->Choose())
+        EditDSPoutFile->setText(*chosen);
+}
+
+void TFormProfile::ButtonCallListFileClick() {
+    if (const auto chosen = SaveDialogCallListFile->Choose())
+        EditCallListFile->setText(*chosen);
+}
+
+void TFormProfile::ButtonProfileFileClick() {
+    if (const auto chosen = SaveDialogProfileFile->Choose())
+        EditProfileFile->setText(*chosen);
+}
+
+// ---- running a job ----
+
+void TFormProfile::ButtonProcessClick() {
+    // A press that lands while a job runs (before the job has switched "Process" off) is ignored:
+    // the GUI thread never waits for a job, and two jobs never run together.
+    if (Running)
+        return;
+    // The previous job has ended; the reaper collects its thread, so nothing here waits.
+    if (Job)
+        Reaper.Take(std::move(Job));
+    Job = std::make_unique<TProfile>();
+    try {
+        StartJob();
+    } catch (...) {
+        Job.reset(); // a job whose thread could not be made leaves the slot empty
+        throw;
+    }
+    Running = true;
+    StopRequested = false;
+    ButtonProcess->setEnabled(false);
+    ButtonStop->setEnabled(true);
+    ProgressJob->Watch(Job->Progress());
+}
+
+void TFormProfile::ButtonStopClick() {
+    if (!Running || !Job)
+        return;
+    StopRequested = true;
+    ButtonStop->setEnabled(false);
+    Job->Stop();
+}
+
+void TFormProfile::JobEnded() {
+    if (!Running || !Job)
+        return;
+    Running = false;
+    ButtonStop->setEnabled(false);
+    ProgressJob->Finish(StopRequested ? QStringLiteral("Stopped") : QStringLiteral("Ended"));
+    if (std::shared_ptr<const TJobResults> results = Job->Results()) {
+        ResultsView->SetResults(std::move(results));
+        ResultsView->show();
+    }
+}
+
+void TFormProfile::StartJob() {
+    Job->ProcessButton = Channel;
+    Job->StatusLines = Channel;
+    const auto extra = [this](TExtraOutputsGroup::TOutput output) {
+        return QFile::encodeName(GroupBoxExtraOutputs->JobFileName(output)).toStdString();
+    };
+    JobFileNames = {JobFileName(EditRawFile),
+                    JobFileName(EditDSPoutFile),
+                    JobFileName(EditCallListFile),
+                    JobFileName(EditProfileFile),
+                    extra(TExtraOutputsGroup::Timeline),
+                    extra(TExtraOutputsGroup::Folded),
+                    extra(TExtraOutputsGroup::Stats)};
+    Job->RawDataFileName = JobFileNames.RawDataFileName;
+    Job->DSPOutFileName = JobFileNames.DSPOutFileName;
+    Job->ParseGlobalSymbolOnly = CheckBoxGlobalSymbolOnly->isChecked();
+    Job->CallListFileName = JobFileNames.CallListFileName;
+    Job->ProfileFileName = JobFileNames.ProfileFileName;
+    Job->RawDataFileType = int8_t(RawDataFileType());
+    Job->CallStackSize = uint32_t(CallStackSize());
+    Job->TimelineFileName = JobFileNames.TimelineFileName;
+    Job->FoldedFileName = JobFileNames.FoldedFileName;
+    Job->StatsFileName = JobFileNames.StatsFileName;
+    Job->ClockHz = GroupBoxExtraOutputs->ClockMHz() * 1e6;
+    Job->CollectResults = true;
+    Job->Start();
+}
+
+// ---- the controls as settings ----
+
+// The outer size includes the frame. A window manager tells the frame's size only once the window
+// is on the screen, so until then the stored size is set as the inner size and kept to be fitted
+// when the frame becomes known.
+void TFormProfile::SetOuterWidth(int width) {
+    width = std::min(width, AvailableOuterSize().width()); // title bar and buttons stay on screen
+    const int frameWidth = frameGeometry().width() - this->width();
+    resize(width - frameWidth, height());
+    if (frameWidth == 0)
+        OuterSizeToFit.setWidth(width);
+    StoredOuterSize.setWidth(width);
+    InnerSizeForStored = size();
+}
+
+void TFormProfile::SetOuterHeight(int height) {
+    height = std::min(height, AvailableOuterSize().height());
+    const int frameHeight = frameGeometry().height() - this->height();
+    resize(width(), height - frameHeight);
+    if (frameHeight == 0)
+        OuterSizeToFit.setHeight(height);
+    StoredOuterSize.setHeight(height);
+    InnerSizeForStored = size();
+}
+
+void TFormProfile::FitOuterSizeToFrame() {
+    if (OuterSizeToFit == QSize(-1, -1) || !windowHandle() || isMaximized())
+        return;
+    const QMargins frame = windowHandle()->frameMargins();
+    if (frame.isNull())
+        return;
+    const QSize outer = OuterSizeToFit;
+    OuterSizeToFit = QSize(-1, -1);
+    resize(outer.width() >= 0 ? outer.width() - frame.left() - frame.right() : width(),
+           outer.height() >= 0 ? outer.height() - frame.top() - frame.bottom() : height());
+    InnerSizeForStored = size();
+    CenterOnScreen();
+}
+
+bool TFormProfile::eventFilter(QObject* watched, QEvent* event) {
+    // The window manager has framed the window by the time it first shows it.
+    if (watched == windowHandle() && event->type() == QEvent::Expose &&
+        OuterSizeToFit != QSize(-1, -1))
+        QTimer::singleShot(0, this, [this] { FitOuterSizeToFrame(); });
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFormProfile::Maximise() {
+    MaximiseRequested = true;
+}
+
+void TFormProfile::SetRawDataFileType(int index) {
+    index = ClampRawDataFileType(index);
+    if (index >= 0) {
+        FileTypeButtons->button(index)->setChecked(true);
+        return;
+    }
+    FileTypeButtons->setExclusive(false); // an exclusive group cannot uncheck its last button
+    for (QAbstractButton* button : FileTypeButtons->buttons())
+        button->setChecked(false);
+    FileTypeButtons->setExclusive(true);
+}
+
+void TFormProfile::SetRawDataFileName(const QString& name) {
+    EditRawFile->setText(name);
+}
+
+void TFormProfile::SetOutputFileNames(const QString& rawDataFileName) {
+    const TOutputNames outputs = DeriveOutputNames(rawDataFileName.toStdString());
+    EditCallListFile->setText(QString::fromStdString(outputs.CallListFileName));
+    EditProfileFile->setText(QString::fromStdString(outputs.ProfileFileName));
+    GroupBoxExtraOutputs->SetRawFileName(rawDataFileName);
+}
+
+void TFormProfile::SetParseGlobalSymbolOnly(bool checked) {
+    CheckBoxGlobalSymbolOnly->setChecked(checked);
+}
+
+void TFormProfile::SetDSPOutFileName(const QString& name) {
+    EditDSPoutFile->setText(name);
+}
+
+void TFormProfile::SetCallStackSize(int size) {
+    UpDownCallStackSize->setValue(ClampCallStackSize(size));
+}
+
+bool TFormProfile::IsMaximised() const {
+    return isMaximized();
+}
+
+int TFormProfile::OuterWidth() const {
+    const bool asStored = size() == InnerSizeForStored && StoredOuterSize.width() >= 0;
+    return asStored ? StoredOuterSize.width() : frameGeometry().width();
+}
+
+int TFormProfile::OuterHeight() const {
+    const bool asStored = size() == InnerSizeForStored && StoredOuterSize.height() >= 0;
+    return asStored ? StoredOuterSize.height() : frameGeometry().height();
+}
+
+int TFormProfile::RawDataFileType() const {
+    return FileTypeButtons->checkedId();
+}
+
+QString TFormProfile::RawDataFileName() const {
+    return EditRawFile->text();
+}
+
+bool TFormProfile::ParseGlobalSymbolOnly() const {
+    return CheckBoxGlobalSymbolOnly->isChecked();
+}
+
+QString TFormProfile::DSPOutFileName() const {
+    return EditDSPoutFile->text();
+}
+
+int TFormProfile::CallStackSize() const {
+    return UpDownCallStackSize->value();
+}
+
+} // namespace hookmeter
