@@ -10,7 +10,7 @@ constexpr uint32_t TagBits = 32 - TCallTreeBuilder::NodeBits;
 
 } // namespace
 
-TCallTreeBuilder::TCallTreeBuilder(TProfileTables& tables, uint32_t callStackSize)
+TCallTreeBuilder::TCallTreeBuilder(TEntryTables& tables, uint32_t callStackSize)
     : Tables(tables), TaskCount(tables.TaskCount), CallStackSize(callStackSize),
       Slots(new uint32_t[size_t{1} << SlotBits]()), TaskNodes(tables.TaskCount, 0),
       Frames(tables.TaskCount) {

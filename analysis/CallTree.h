@@ -23,7 +23,7 @@ public:
     static constexpr uint32_t MaxDepth = 256;
 
     // Node names: a task's index in the task table, or the task count plus a function's index.
-    TCallTreeBuilder(TProfileTables& tables, uint32_t callStackSize);
+    TCallTreeBuilder(TEntryTables& tables, uint32_t callStackSize);
 
     void FunctionEntered(const TaskEntry& task, std::span<const CallFrame> stack) override;
     void CallCompleted(const TaskEntry& task, const FunctionEntry& function,
@@ -59,7 +59,7 @@ private:
     static uint64_t NameBit(uint32_t name) { return uint64_t{1} << (name * 0x9E3779B1u >> 26); }
     uint64_t& ChildNames(uint32_t node) { return TreeNodes[node].TotalCycles; }
 
-    TProfileTables& Tables;
+    TEntryTables& Tables;
     uint32_t TaskCount;
     uint32_t CallStackSize;
     std::vector<TCallTreeNode> TreeNodes;

@@ -44,7 +44,7 @@ std::string CallPath(const TCallTree& tree, uint32_t node, const std::string& fu
     return path;
 }
 
-TDistributionCollector::TDistributionCollector(TProfileTables& tables, const TCallTreeBuilder& tree)
+TDistributionCollector::TDistributionCollector(TEntryTables& tables, const TCallTreeBuilder& tree)
     : Tables(tables), Tree(tree), Functions(new TFunctionState[tables.FunctionCount]),
       Tasks(new TTaskState[tables.TaskCount]) {}
 

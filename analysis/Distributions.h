@@ -22,7 +22,7 @@ namespace hookmeter {
 class TDistributionCollector final : public TReplayObserver {
 public:
     // `tree` gives the worst calls' paths; it must see each event before this collector.
-    TDistributionCollector(TProfileTables& tables, const TCallTreeBuilder& tree);
+    TDistributionCollector(TEntryTables& tables, const TCallTreeBuilder& tree);
 
     void CallCompleted(const TaskEntry& task, const FunctionEntry& function,
                        std::span<const CallFrame> stack, uint64_t inclusive,
@@ -64,7 +64,7 @@ private:
         uint64_t LongestStartTSC = 0;
     };
 
-    TProfileTables& Tables;
+    TEntryTables& Tables;
     const TCallTreeBuilder& Tree;
     std::unique_ptr<TFunctionState[]> Functions;
     std::unique_ptr<TTaskState[]> Tasks;

@@ -38,7 +38,7 @@ std::string JsonText(std::string_view text) {
 
 } // namespace
 
-TTimelineWriter::TTimelineWriter(TOutputFile& file, TProfileTables& tables,
+TTimelineWriter::TTimelineWriter(TOutputFile& file, TEntryTables& tables,
                                  std::string_view processName, uint64_t firstTSC, double clockHz)
     : File(file), Tables(tables), ProcessName(JsonText(processName)), FirstTSC(firstTSC),
       NanosecondsPerCycle(clockHz >= 1 ? 1e9 / clockHz : 0), TaskTracks(tables.TaskCount, 0),

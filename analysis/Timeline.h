@@ -21,7 +21,7 @@ class TTimelineWriter final : public TReplayObserver {
 public:
     // Times count from `firstTSC`: in microseconds at `clockHz`, or, when it is below 1, one cycle
     // shown as one nanosecond.
-    TTimelineWriter(TOutputFile& file, TProfileTables& tables, std::string_view processName,
+    TTimelineWriter(TOutputFile& file, TEntryTables& tables, std::string_view processName,
                     uint64_t firstTSC, double clockHz);
 
     // Writes the file's head; `startTask` runs from the first record on.
@@ -80,7 +80,7 @@ private:
     void EndCoreSlice(uint64_t time);
 
     TOutputFile& File;
-    TProfileTables& Tables;
+    TEntryTables& Tables;
     std::string ProcessName;
     uint64_t FirstTSC;
     double NanosecondsPerCycle; // 0: one cycle is one nanosecond

@@ -6,6 +6,8 @@
 namespace hookmeter {
 
 void TStatusReporter::AddStatusLine(std::string_view line) {
+    if (FirstFailureLine.empty() && IsFailureLine(line))
+        FirstFailureLine = line;
     if (Lines != nullptr)
         Lines->Append(line);
 }

@@ -1,5 +1,5 @@
 // The job's status-line channel: formats lines printf-style and hands each one, complete, to the
-// front end's TStatusLines.
+// front end's TStatusLines, and remembers the first one that reports a failure.
 #pragma once
 
 #include "base/StatusLines.h"
@@ -15,6 +15,8 @@ public:
     explicit TStatusReporter(TStatusLines* lines) : Lines(lines) {}
 
     void AddStatusLine(std::string_view line);
+    // The first line framed by "!!!" so far, or empty.
+    const std::string& FirstFailure() const { return FirstFailureLine; }
     // Formats into the 1,024-byte message buffer; a longer line is formatted whole into a
     // larger buffer instead, never cut.
     // Both return the line as appended; it stays valid until the next line is formatted.
@@ -26,6 +28,7 @@ private:
     TStatusLines* Lines;
     char MessageBuffer[1024];
     std::string LongLine;
+    std::string FirstFailureLine;
 };
 
 } // namespace hookmeter

@@ -5,50 +5,62 @@
 
 namespace hookmeter {
 
-const char* const UsageText =
-    "usage: hookmeter-cli [options] RAWFILE\n"
-    "       hookmeter-cli --symbols EXE [--all-symbols]\n"
-    "       hookmeter-cli --compare BASE NEW [--threshold PCT] [--min-calls N]\n"
-    "\n"
-    "Replays the raw hook records of RAWFILE and writes the call list and the profile summary.\n"
-    "\n"
-    "  --binary            RAWFILE is in the binary form (default: the text form)\n"
-    "  --text              RAWFILE is in the text form\n"
-    "  --exe FILE          the DSP executable (.out) whose symbols name functions and tasks\n"
-    "  --all-symbols       read every symbol, not only the global ones\n"
-    "  --call-list FILE    default: RAWFILE without its last four characters, plus "
-    "\"_call_list.csv\"\n"
-    "  --profile FILE      default: RAWFILE without its last four characters, plus "
-    "\"_profile.csv\"\n"
-    "  --stack-size N      call-stack frames per task, 64..8192, default 256\n"
-    "  --quiet             print no status lines\n"
-    "  --timeline FILE     also write a timeline for trace viewers (Trace Event Format JSON)\n"
-    "  --folded FILE       also write folded stacks for flame graphs\n"
-    "  --stats FILE        also write percentiles and worst calls per function and task (CSV)\n"
-    "  --clock-hz HZ       DSP clock, e.g. 600e6: timeline times in microseconds, not cycles\n"
-    "  --symbols EXE       list the symbols of EXE as a job holds them: address, tab, name\n"
-    "  --compare BASE NEW  compare two profile summaries, before and after a change\n"
-    "  --threshold PCT     with --compare: exit 1 when a function's average exclusive cycles\n"
-    "                      grew by more than PCT percent\n"
-    "  --min-calls N       with --threshold: only functions with at least N calls in both\n"
-    "                      summaries count, default 1\n"
-    "  --help, --version\n"
-    "\n"
-    "Exit status: 0 when the job ran without a \"!!!\" line, 1 when it reported one (a file could\n"
-    "not be opened, read or written...), 2 for a usage error, 130 or 143 when SIGINT or SIGTERM\n"
-    "stopped it (no report is written then). --compare: 0, or 1 when a function is over the\n"
-    "threshold; 2 when BASE or NEW is not a readable profile summary.\n";
+std::string UsageText() {
+    const std::string stackSizes = std::to_string(TJobParameters::MinCallStackSize) + ".." +
+                                   std::to_string(TJobParameters::MaxCallStackSize) + ", default " +
+                                   std::to_string(TJobParameters::DefaultCallStackSize);
+    return "usage: hookmeter-cli [options] RAWFILE\n"
+           "       hookmeter-cli --symbols EXE [--all-symbols]\n"
+           "       hookmeter-cli --compare BASE NEW [--threshold PCT] [--min-calls N]\n"
+           "\n"
+           "Replays the raw hook records of RAWFILE and writes the call list and the profile "
+           "summary.\n"
+           "\n"
+           "  --binary            RAWFILE is in the binary form (default: the text form)\n"
+           "  --text              RAWFILE is in the text form\n"
+           "  --exe FILE          the DSP executable (.out) whose symbols name functions and "
+           "tasks\n"
+           "  --all-symbols       read every symbol, not only the global ones\n"
+           "  --call-list FILE    default: RAWFILE without its last four characters, plus "
+           "\"_call_list.csv\"\n"
+           "  --profile FILE      default: RAWFILE without its last four characters, plus "
+           "\"_profile.csv\"\n"
+           "  --stack-size N      call-stack frames per task, " +
+           stackSizes +
+           "\n"
+           "  --quiet             print no status lines\n"
+           "  --timeline FILE     also write a timeline for trace viewers (Trace Event Format "
+           "JSON)\n"
+           "  --folded FILE       also write folded stacks for flame graphs\n"
+           "  --stats FILE        also write percentiles and worst calls per function and task "
+           "(CSV)\n"
+           "  --clock-hz HZ       DSP clock, e.g. 600e6: timeline times in microseconds, not "
+           "cycles\n"
+           "  --symbols EXE       list the symbols of EXE as a job holds them: address, tab, name\n"
+           "  --compare BASE NEW  compare two profile summaries, before and after a change\n"
+           "  --threshold PCT     with --compare: exit 1 when a function's average exclusive "
+           "cycles\n"
+           "                      grew by more than PCT percent\n"
+           "  --min-calls N       with --threshold: only functions with at least N calls in both\n"
+           "                      summaries count, default 1\n"
+           "  --help, --version\n"
+           "\n"
+           "Exit status: 0 when the job ran without a \"!!!\" line, 1 when it reported one (a file "
+           "could\n"
+           "not be opened, read or written...), 2 for a usage error, 130 or 143 when SIGINT or "
+           "SIGTERM\n"
+           "stopped it (no report is written then). --compare: 0, or 1 when a function is over "
+           "the\n"
+           "threshold; 2 when BASE or NEW is not a readable profile summary.\n";
+}
 
 namespace {
-
-constexpr uint32_t MinStackSize = 64;
-constexpr uint32_t MaxStackSize = 8192;
 
 std::optional<uint32_t> ParseStackSize(const std::string& text) {
     uint32_t value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < MinStackSize ||
-        value > MaxStackSize)
+    if (error != std::errc() || end != text.data() + text.size() ||
+        value < TJobParameters::MinCallStackSize || value > TJobParameters::MaxCallStackSize)
         return std::nullopt;
     return value;
 }
@@ -70,6 +82,7 @@ TParsedOptions Fail(std::string error) {
 
 TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
     TCliOptions options;
+    TJobParameters& job = options.Job;
     std::vector<std::string> positional;
     bool listSymbols = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -93,31 +106,31 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
             options.Command = TCliOptions::Action::Version;
             return {options, {}};
         } else if (argument == "--binary") {
-            options.RawDataFileType = 1;
+            job.RawDataFileType = RawForm::Binary;
         } else if (argument == "--text") {
-            options.RawDataFileType = 0;
+            job.RawDataFileType = RawForm::Text;
         } else if (argument == "--all-symbols") {
-            options.AllSymbols = true;
+            job.ParseGlobalSymbolOnly = false;
         } else if (argument == "--quiet") {
             options.Quiet = true;
         } else if (argument == "--exe" || argument == "--symbols") {
-            if (!value(options.DSPOutFileName))
+            if (!value(job.DSPOutFileName))
                 return Fail(argument + " needs a file name");
             listSymbols = listSymbols || argument == "--symbols";
         } else if (argument == "--call-list") {
-            if (!value(options.CallListFileName))
+            if (!value(job.CallListFileName))
                 return Fail("--call-list needs a file name");
         } else if (argument == "--profile") {
-            if (!value(options.ProfileFileName))
+            if (!value(job.ProfileFileName))
                 return Fail("--profile needs a file name");
         } else if (argument == "--timeline") {
-            if (!value(options.TimelineFileName))
+            if (!value(job.TimelineFileName))
                 return Fail("--timeline needs a file name");
         } else if (argument == "--folded") {
-            if (!value(options.FoldedFileName))
+            if (!value(job.FoldedFileName))
                 return Fail("--folded needs a file name");
         } else if (argument == "--stats") {
-            if (!value(options.StatsFileName))
+            if (!value(job.StatsFileName))
                 return Fail("--stats needs a file name");
         } else if (argument == "--clock-hz") {
             std::string text;
@@ -127,16 +140,18 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
             if (!hz)
                 return Fail("--clock-hz must be a number of cycles per second, at least 1, not '" +
                             text + "'");
-            options.ClockHz = *hz;
+            job.ClockHz = *hz;
         } else if (argument == "--stack-size") {
             std::string text;
             if (!value(text))
                 return Fail("--stack-size needs a number");
             std::optional<uint32_t> size = ParseStackSize(text);
             if (!size)
-                return Fail("--stack-size must be a whole number from 64 to 8192, not '" + text +
+                return Fail("--stack-size must be a whole number from " +
+                            std::to_string(TJobParameters::MinCallStackSize) + " to " +
+                            std::to_string(TJobParameters::MaxCallStackSize) + ", not '" + text +
                             "'");
-            options.CallStackSize = *size;
+            job.CallStackSize = *size;
         } else if (argument == "--") {
             positional.insert(positional.end(), arguments.begin() + i + 1, arguments.end());
             break;
@@ -164,7 +179,7 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
         return Fail("no raw record file given");
     if (positional.size() > 1)
         return Fail("more than one raw record file given");
-    options.RawDataFileName = positional[0];
+    job.RawDataFileName = positional[0];
     return {options, {}};
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/CompareOptions.h"
+#include "job/JobParameters.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,18 +14,10 @@ namespace hookmeter {
 struct TCliOptions {
     enum class Action { Process, ListSymbols, Compare, Help, Version };
     Action Command = Action::Process;
-    std::string RawDataFileName;
-    int8_t RawDataFileType = 0;
-    std::string DSPOutFileName;
-    bool AllSymbols = false;
-    std::string CallListFileName; // empty: derived from the raw file name
-    std::string ProfileFileName;  // empty: derived from the raw file name
-    uint32_t CallStackSize = 256;
+    // The job's parameters as given; the report names are empty unless given, and --exe also
+    // names the executable of --symbols.
+    TJobParameters Job;
     bool Quiet = false;
-    std::string TimelineFileName; // empty: no timeline
-    std::string FoldedFileName;   // empty: no folded stacks
-    std::string StatsFileName;    // empty: no distributions file
-    double ClockHz = 0;           // 0: timeline times in cycles
     TCompareOptions Compare;
 };
 
@@ -35,6 +28,6 @@ struct TParsedOptions {
 
 TParsedOptions ParseOptions(const std::vector<std::string>& arguments);
 
-extern const char* const UsageText;
+std::string UsageText();
 
 } // namespace hookmeter

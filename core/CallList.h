@@ -12,7 +12,7 @@ namespace hookmeter {
 class TCallListWriter final : public TReplayObserver {
 public:
     // `tables` tells which cut frames have a function entry, and their names.
-    TCallListWriter(TOutputFile& file, TProfileTables& tables) : File(file), Tables(tables) {}
+    TCallListWriter(TOutputFile& file, TEntryTables& tables) : File(file), Tables(tables) {}
 
     void WriteHeader();
 
@@ -40,7 +40,7 @@ private:
                    uint64_t exclusive, const char* name, const char* suffix);
 
     TOutputFile& File;
-    TProfileTables& Tables;
+    TEntryTables& Tables;
 };
 
 } // namespace hookmeter

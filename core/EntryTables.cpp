@@ -2,11 +2,11 @@
 
 namespace hookmeter {
 
-TProfileTables::TProfileTables() {
+TEntryTables::TEntryTables() {
     TaskList.Add(0);
 }
 
-void TProfileTables::BuildFunctionEntries() {
+void TEntryTables::BuildFunctionEntries() {
     FunctionCount = uint32_t(FunctionList.Count());
     Functions.reset(new FunctionEntry[FunctionCount]());
     FunctionIndex = TKeyIndex(FunctionCount);
@@ -19,7 +19,7 @@ void TProfileTables::BuildFunctionEntries() {
     }
 }
 
-void TProfileTables::BuildTaskEntries(uint32_t callStackSize) {
+void TEntryTables::BuildTaskEntries(uint32_t callStackSize) {
     TaskCount = uint32_t(TaskList.Count());
     Tasks.reset(new TaskEntry[TaskCount]());
     TaskIndex = TKeyIndex(TaskCount);

@@ -14,9 +14,9 @@ namespace hookmeter {
 inline constexpr uint32_t MaxFunctions = 0x10000;
 inline constexpr uint32_t MaxTasks = 1024;
 
-class TProfileTables {
+class TEntryTables {
 public:
-    TProfileTables(); // the task list starts holding handle 0
+    TEntryTables(); // the task list starts holding handle 0
 
     // Entry arrays, built once after the first pass; each task gets callStackSize frames.
     void BuildFunctionEntries();

@@ -7,13 +7,13 @@ constexpr uint32_t ProgressStride = 0x80000; // read attempts between progress l
 
 } // namespace
 
-TFirstPassResult ScanRecords(TRawFile& file, TProfileTables& tables, TStatusReporter& status) {
+TFirstPassResult ScanRecords(TRawFile& file, TEntryTables& tables, TStatusReporter& status) {
     TFirstPassResult result;
     ContinueScan(file, tables, status, result);
     return result;
 }
 
-void ContinueScan(TRawFile& file, TProfileTables& tables, TStatusReporter& status,
+void ContinueScan(TRawFile& file, TEntryTables& tables, TStatusReporter& status,
                   TFirstPassResult& counts) {
     TFirstPassResult result = counts; // a local copy keeps the counters in registers
     struct TWriteBack {

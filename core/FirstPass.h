@@ -30,9 +30,9 @@ struct TFirstPassResult {
 };
 
 // Reads from the current position to the end of the file, or until a key list is full.
-TFirstPassResult ScanRecords(TRawFile& file, TProfileTables& tables, TStatusReporter& status);
+TFirstPassResult ScanRecords(TRawFile& file, TEntryTables& tables, TStatusReporter& status);
 // The same, counting on from the figures already in `result`.
-void ContinueScan(TRawFile& file, TProfileTables& tables, TStatusReporter& status,
+void ContinueScan(TRawFile& file, TEntryTables& tables, TStatusReporter& status,
                   TFirstPassResult& result);
 
 } // namespace hookmeter

@@ -90,9 +90,9 @@ TRawFile::~TRawFile() {
     Close();
 }
 
-bool TRawFile::Open(const std::string& fileName, int8_t fileType) {
+bool TRawFile::Open(const std::string& fileName, RawForm form) {
     Close();
-    Binary = fileType == 1;
+    Binary = form == RawForm::Binary;
     File = std::fopen(fileName.c_str(), "rb");
     if (File == nullptr)
         return false;

@@ -20,6 +20,9 @@
 
 namespace hookmeter {
 
+// The two forms of a raw record file.
+enum class RawForm : uint8_t { Text, Binary };
+
 enum class ReadResult {
     Valid,     // a whole record was read and it is valid
     Invalid,   // a broken, partial or invalid record was consumed
@@ -43,10 +46,9 @@ public:
     TRawFile(const TRawFile&) = delete;
     TRawFile& operator=(const TRawFile&) = delete;
 
-    // Binary form when fileType is 1, text form for any other value; the text form's header
-    // line is dropped. Fails for a folder, for what cannot be read, and for a stream when no
-    // temporary copy can be made.
-    bool Open(const std::string& fileName, int8_t fileType);
+    // The text form's header line is dropped. Fails for a folder, for what cannot be read, and
+    // for a stream when no temporary copy can be made.
+    bool Open(const std::string& fileName, RawForm form);
     void Close();
     bool IsOpen() const { return File != nullptr; }
     // The file's size when it was opened; 0 for a stream or when it is not known.

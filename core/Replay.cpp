@@ -19,7 +19,7 @@ void TakeMaximum(uint64_t& maximum, uint64_t value) {
 
 } // namespace
 
-TReplay::TReplay(TProfileTables& tables, uint32_t callStackSize, TReplayObserver& observer,
+TReplay::TReplay(TEntryTables& tables, uint32_t callStackSize, TReplayObserver& observer,
                  TStatusReporter& status, TaskEntry& startTask, uint64_t firstTSC)
     : CurrentTask(&startTask), LastTSC(firstTSC), Tables(tables), CallStackSize(callStackSize),
       Observer(observer), Status(status) {}

@@ -15,7 +15,7 @@ namespace hookmeter {
 class TReplay {
 public:
     // `startTask` runs from `firstTSC` on; the tables' entry arrays are built.
-    TReplay(TProfileTables& tables, uint32_t callStackSize, TReplayObserver& observer,
+    TReplay(TEntryTables& tables, uint32_t callStackSize, TReplayObserver& observer,
             TStatusReporter& status, TaskEntry& startTask, uint64_t firstTSC);
 
     // True: go on with the next record; false: a call stack overflowed and the replay stops.
@@ -40,7 +40,7 @@ private:
     void NoteInconsistency(uint64_t tsc, const char* format, ...)
         __attribute__((format(printf, 3, 4)));
 
-    TProfileTables& Tables;
+    TEntryTables& Tables;
     uint32_t CallStackSize;
     TReplayObserver& Observer;
     TStatusReporter& Status;

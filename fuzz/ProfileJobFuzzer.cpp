@@ -71,7 +71,7 @@ void WriteFile(const std::string& path, std::string_view content) {
     Require(bool(out));
 }
 
-class TLines : public hookmeter::TStatusLines {
+class TLines : public hookmeter::TJobListener {
 public:
     void Append(std::string_view line) override { Lines.emplace_back(line); }
     std::vector<std::string> Lines;
@@ -180,15 +180,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TLines lines;
     {
-        hookmeter::TProfile job;
+        hookmeter::TJobParameters job;
         job.RawDataFileName = rawPath;
-        job.RawDataFileType = binary ? 1 : 0;
+        job.RawDataFileType = binary ? hookmeter::RawForm::Binary : hookmeter::RawForm::Text;
         job.DSPOutFileName = hasExecutable ? exePath : std::string();
         job.ParseGlobalSymbolOnly = globalOnly;
         job.CallListFileName = PathOf("calls.csv");
         job.ProfileFileName = PathOf("profile.csv");
         job.CallStackSize = uint32_t(data[1]) + 1;
-        job.StatusLines = &lines;
         if (optionalOutputs) {
             job.TimelineFileName = PathOf("timeline.json");
             job.FoldedFileName = PathOf("folded.txt");
@@ -196,8 +195,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             job.ClockHz = (flags & 32) ? 1e9 : 0;
         }
         job.CollectResults = flags & 16;
-        job.Start();
-        job.WaitFor();
+        hookmeter::TProfile profile(std::move(job), &lines);
+        profile.Start();
+        profile.WaitFor();
     }
 
     Require(!lines.Lines.empty() && lines.Lines.back() == FinalLine);

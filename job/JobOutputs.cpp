@@ -2,14 +2,14 @@
 
 #include "analysis/FoldedFile.h"
 #include "analysis/StatsFile.h"
-#include "job/Profile.h"
+#include "job/JobParameters.h"
 
 #include <thread>
 
 namespace hookmeter {
 
-TJobOutputs::TJobOutputs(const TProfile& parameters, TProfileTables& tables, uint32_t callStackSize,
-                         TOpenOutput openOutput)
+TJobOutputs::TJobOutputs(const TJobParameters& parameters, TEntryTables& tables,
+                         uint32_t callStackSize, TOpenOutput openOutput)
     : Parameters(parameters), Tables(tables), CallStackSize(callStackSize),
       OpenOutput(std::move(openOutput)),
       TreeWanted(parameters.CollectResults || !parameters.FoldedFileName.empty() ||

@@ -13,6 +13,7 @@
 #include "core/CallList.h"
 #include "core/EntryTables.h"
 #include "core/ReplayObserver.h"
+#include "job/JobParameters.h"
 #include "job/ObserverThreads.h"
 
 #include <cstdint>
@@ -23,14 +24,12 @@
 
 namespace hookmeter {
 
-class TProfile;
-
 class TJobOutputs {
 public:
     // Opens an output file, with the same checks as the reports.
     using TOpenOutput = std::function<bool(TOutputFile&, const std::string&)>;
 
-    TJobOutputs(const TProfile& parameters, TProfileTables& tables, uint32_t callStackSize,
+    TJobOutputs(const TJobParameters& parameters, TEntryTables& tables, uint32_t callStackSize,
                 TOpenOutput openOutput);
     // Closes the timeline as valid JSON also when the job ends early.
     ~TJobOutputs();
@@ -52,8 +51,8 @@ private:
     bool WriteFile(const std::string& fileName, const char* openFailure, const char* writeFailure,
                    TStatusReporter& status, const std::function<void(TOutputFile&)>& write);
 
-    const TProfile& Parameters;
-    TProfileTables& Tables;
+    const TJobParameters& Parameters;
+    TEntryTables& Tables;
     uint32_t CallStackSize;
     TOpenOutput OpenOutput;
     bool IsWanted;

@@ -5,7 +5,7 @@
 #include "core/Replay.h"
 #include "core/SummaryWriter.h"
 #include "job/JobOutputs.h"
-#include "job/Profile.h"
+#include "job/JobParameters.h"
 
 #include <filesystem>
 #include <system_error>
@@ -86,8 +86,8 @@ struct TDiscardOnExit {
 
 } // namespace
 
-TProfileJob::Outcome TProfileJob::Run(const TProfile& parameters, TStatusReporter& status,
-                                      TJobProgress& progress, const std::atomic<bool>& stop) {
+TJobPipeline::Outcome TJobPipeline::Run(const TJobParameters& parameters, TStatusReporter& status,
+                                        TJobProgress& progress, const std::atomic<bool>& stop) {
     TDiscardOnExit discardOnExit{RawFile, CallListFile, ProfileFile};
     if (ReportsShareAFile(parameters.CallListFileName, parameters.ProfileFileName)) {
         status.AddStatusLine("!!!The call list and the profile summary can not be the same "
@@ -200,7 +200,7 @@ TProfileJob::Outcome TProfileJob::Run(const TProfile& parameters, TStatusReporte
     return Outcome::Ended;
 }
 
-TProfileJob::Outcome TProfileJob::StopWithoutReports(TStatusReporter& status) {
+TJobPipeline::Outcome TJobPipeline::StopWithoutReports(TStatusReporter& status) {
     RawFile.Close();
     CallListFile.Discard();
     ProfileFile.Discard();
@@ -209,7 +209,7 @@ TProfileJob::Outcome TProfileJob::StopWithoutReports(TStatusReporter& status) {
     return Outcome::Stopped;
 }
 
-TaskEntry& TProfileJob::ChooseStartTask() {
+TaskEntry& TJobPipeline::ChooseStartTask() {
     std::span<TaskEntry> tasks = Tables.TaskEntries();
     if (FirstTaskRecord.Address == ~uint32_t{0})
         return tasks[0];
@@ -217,8 +217,8 @@ TaskEntry& TProfileJob::ChooseStartTask() {
     return task != nullptr ? *task : tasks[0];
 }
 
-bool TProfileJob::OpenReport(TOutputFile& report, const std::string& fileName,
-                             const TProfile& parameters) {
+bool TJobPipeline::OpenReport(TOutputFile& report, const std::string& fileName,
+                              const TJobParameters& parameters) {
     // Truncating an input would destroy the user's trace or program.
     if (SameFile(fileName, parameters.RawDataFileName) ||
         SameFile(fileName, parameters.DSPOutFileName))
@@ -226,8 +226,8 @@ bool TProfileJob::OpenReport(TOutputFile& report, const std::string& fileName,
     return report.Open(fileName);
 }
 
-TProfileJob::TReplayEnd TProfileJob::ReplayRecords(TReplay& replay, TStatusReporter& status,
-                                                   TJobProgress& progress) {
+TJobPipeline::TReplayEnd TJobPipeline::ReplayRecords(TReplay& replay, TStatusReporter& status,
+                                                     TJobProgress& progress) {
     replay.LastTSC = FirstTSC;
     if (!RawFile.Rewind())
         return {0, RawFile.Problem()};
@@ -286,7 +286,7 @@ TProfileJob::TReplayEnd TProfileJob::ReplayRecords(TReplay& replay, TStatusRepor
     return {processed, RawFileProblem::None};
 }
 
-void TProfileJob::ReportEndOfRun(const TReplay& replay, TStatusReporter& status) {
+void TJobPipeline::ReportEndOfRun(const TReplay& replay, TStatusReporter& status) {
     if (replay.ExitWithoutEnter != 0)
         status.FormatStatusLine("%u function exit without enter record!", replay.ExitWithoutEnter);
     if (replay.EnterWithoutExit != 0)

@@ -8,6 +8,7 @@
 #include "core/EntryTables.h"
 #include "core/Naming.h"
 #include "core/RawFile.h"
+#include "job/JobParameters.h"
 #include "job/JobProgress.h"
 
 #include <atomic>
@@ -17,12 +18,11 @@
 
 namespace hookmeter {
 
-class TProfile;
 class TReplay;
 
-class TProfileJob {
+class TJobPipeline {
 public:
-    TProfileJob() = default;
+    TJobPipeline() = default;
 
     enum class Outcome {
         Ended,   // the pipeline ran to its end or ended at a failure it reported
@@ -32,7 +32,7 @@ public:
     // Runs the whole pipeline with the job's parameters; every file it opens is closed again
     // when it returns, also by an exception, and a report that is not complete by then is
     // removed. `stop` is looked at between the steps and before every block of records.
-    Outcome Run(const TProfile& parameters, TStatusReporter& status, TJobProgress& progress,
+    Outcome Run(const TJobParameters& parameters, TStatusReporter& status, TJobProgress& progress,
                 const std::atomic<bool>& stop);
 
     // What the job found, when its parameters asked for more than the two reports.
@@ -46,7 +46,8 @@ private:
 
     TaskEntry& ChooseStartTask();
     // Opens an output report unless its path names one of the job's input files.
-    bool OpenReport(TOutputFile& report, const std::string& fileName, const TProfile& parameters);
+    bool OpenReport(TOutputFile& report, const std::string& fileName,
+                    const TJobParameters& parameters);
     // Finds the record with the earliest TSC and replays every valid record from there,
     // wrapping around the end of the file.
     TReplayEnd ReplayRecords(TReplay& replay, TStatusReporter& status, TJobProgress& progress);
@@ -56,7 +57,7 @@ private:
     TRawFile RawFile;
     TOutputFile CallListFile;
     TOutputFile ProfileFile;
-    TProfileTables Tables;
+    TEntryTables Tables;
     TNames Names;
     uint32_t ValidRecords = 0;
     uint64_t FirstTSC = ~uint64_t{0};

@@ -4,7 +4,7 @@
 
 namespace hookmeter {
 
-TObserverThreads::TObserverThreads(TProfileTables& tables, uint32_t callStackSize,
+TObserverThreads::TObserverThreads(TEntryTables& tables, uint32_t callStackSize,
                                    std::vector<TReplayObserver*> targets)
     : Tables(tables), CallStackSize(callStackSize), Workers(targets.size()) {
     for (size_t i = 0; i < targets.size(); ++i) {

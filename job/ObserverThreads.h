@@ -30,7 +30,7 @@ namespace hookmeter {
 class TObserverThreads : public TReplayObserver {
 public:
     // A thread for each target.
-    TObserverThreads(TProfileTables& tables, uint32_t callStackSize,
+    TObserverThreads(TEntryTables& tables, uint32_t callStackSize,
                      std::vector<TReplayObserver*> targets);
     // Until Start, and when the threads cannot be started, events go straight to the targets.
     void Start();
@@ -122,7 +122,7 @@ private:
     void StopThreads();
     void RethrowFailure();
 
-    TProfileTables& Tables;
+    TEntryTables& Tables;
     uint32_t CallStackSize;
     std::vector<TWorker> Workers;
     TObserverFanOut Targets; // every target, for events that go to them directly

@@ -9,7 +9,9 @@
 
 namespace hookmeter {
 
-TProfile::TProfile() : Job(std::make_unique<TProfileJob>()) {}
+TProfile::TProfile(TJobParameters parameters, TJobListener* listener)
+    : JobParameters(std::move(parameters)), Listener(listener),
+      Pipeline(std::make_unique<TJobPipeline>()) {}
 
 TProfile::~TProfile() {
     WaitFor();
@@ -21,11 +23,15 @@ void TProfile::Start() {
     try {
         Thread = std::thread(&TProfile::Execute, this);
     } catch (const std::system_error&) {
-        // Nothing has run: no file was opened and the button was never touched.
-        TStatusReporter status(StatusLines);
+        // Nothing has run and no file was opened.
+        TStatusReporter status(Listener);
+        if (Listener != nullptr)
+            Listener->JobStarted();
         status.AddStatusLine("!!!Can not start a thread to process the profile data!!!");
         status.AddStatusLine("Profile data processing complete.");
         JobProgress.Phase = JobPhase::Finished;
+        if (Listener != nullptr)
+            Listener->JobEnded({JobOutcome::Failed, status.FirstFailure()});
     }
 }
 
@@ -44,12 +50,13 @@ void TProfile::Stop() {
 }
 
 void TProfile::Execute() {
-    TStatusReporter status(StatusLines);
-    if (ProcessButton != nullptr)
-        ProcessButton->SetEnabled(false);
+    TStatusReporter status(Listener);
+    if (Listener != nullptr)
+        Listener->JobStarted();
     status.AddStatusLine("Start profile data processing...");
     try {
-        if (Job->Run(*this, status, JobProgress, StopRequested) == TProfileJob::Outcome::Stopped)
+        if (Pipeline->Run(JobParameters, status, JobProgress, StopRequested) ==
+            TJobPipeline::Outcome::Stopped)
             EndedByStop = true;
     } catch (const std::bad_alloc&) {
         status.AddStatusLine("!!!Not enough memory to process the profile data!!!");
@@ -58,12 +65,18 @@ void TProfile::Execute() {
     }
     {
         std::lock_guard guard(ResultsLock);
-        FinishedResults = Job->Results;
+        FinishedResults = Pipeline->Results;
     }
     JobProgress.Phase = JobPhase::Finished;
     status.AddStatusLine("Profile data processing complete.");
-    if (ProcessButton != nullptr)
-        ProcessButton->SetEnabled(true);
+    if (Listener == nullptr)
+        return;
+    TJobEnd end;
+    end.FirstFailure = status.FirstFailure();
+    end.Outcome = EndedByStop                ? JobOutcome::Stopped
+                  : end.FirstFailure.empty() ? JobOutcome::Done
+                                             : JobOutcome::Failed;
+    Listener->JobEnded(end);
 }
 
 } // namespace hookmeter

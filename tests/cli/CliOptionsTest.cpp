@@ -13,12 +13,12 @@ TEST(CliOptions, DefaultsForARawFileAlone) {
     TParsedOptions parsed = Parse({"trace.txt"});
     ASSERT_TRUE(parsed.Options);
     EXPECT_EQ(parsed.Options->Command, TCliOptions::Action::Process);
-    EXPECT_EQ(parsed.Options->RawDataFileName, "trace.txt");
-    EXPECT_EQ(parsed.Options->RawDataFileType, 0);
-    EXPECT_EQ(parsed.Options->CallStackSize, 256u);
-    EXPECT_FALSE(parsed.Options->AllSymbols);
+    EXPECT_EQ(parsed.Options->Job.RawDataFileName, "trace.txt");
+    EXPECT_EQ(parsed.Options->Job.RawDataFileType, RawForm::Text);
+    EXPECT_EQ(parsed.Options->Job.CallStackSize, 256u);
+    EXPECT_TRUE(parsed.Options->Job.ParseGlobalSymbolOnly);
     EXPECT_FALSE(parsed.Options->Quiet);
-    EXPECT_TRUE(parsed.Options->CallListFileName.empty());
+    EXPECT_TRUE(parsed.Options->Job.CallListFileName.empty());
 }
 
 TEST(CliOptions, EveryOptionIsTaken) {
@@ -27,16 +27,16 @@ TEST(CliOptions, EveryOptionIsTaken) {
                "p.csv", "--stack-size", "8192", "--quiet", "trace.bin"});
     ASSERT_TRUE(parsed.Options) << parsed.Error;
     const TCliOptions& options = *parsed.Options;
-    EXPECT_EQ(options.RawDataFileType, 1);
-    EXPECT_EQ(options.DSPOutFileName, "dsp.out");
-    EXPECT_TRUE(options.AllSymbols);
-    EXPECT_EQ(options.CallListFileName, "c.csv");
-    EXPECT_EQ(options.ProfileFileName, "p.csv");
-    EXPECT_EQ(options.CallStackSize, 8192u);
+    EXPECT_EQ(options.Job.RawDataFileType, RawForm::Binary);
+    EXPECT_EQ(options.Job.DSPOutFileName, "dsp.out");
+    EXPECT_FALSE(options.Job.ParseGlobalSymbolOnly);
+    EXPECT_EQ(options.Job.CallListFileName, "c.csv");
+    EXPECT_EQ(options.Job.ProfileFileName, "p.csv");
+    EXPECT_EQ(options.Job.CallStackSize, 8192u);
     EXPECT_TRUE(options.Quiet);
-    EXPECT_EQ(Parse({"--binary", "--text", "t"}).Options->RawDataFileType, 0);
-    EXPECT_EQ(Parse({"--stack-size", "64", "t"}).Options->CallStackSize, 64u);
-    EXPECT_EQ(Parse({"--", "-odd-name"}).Options->RawDataFileName, "-odd-name");
+    EXPECT_EQ(Parse({"--binary", "--text", "t"}).Options->Job.RawDataFileType, RawForm::Text);
+    EXPECT_EQ(Parse({"--stack-size", "64", "t"}).Options->Job.CallStackSize, 64u);
+    EXPECT_EQ(Parse({"--", "-odd-name"}).Options->Job.RawDataFileName, "-odd-name");
 }
 
 TEST(CliOptions, UsageErrors) {
@@ -76,20 +76,20 @@ TEST(CliOptions, HelpVersionAndSymbols) {
     TParsedOptions parsed = Parse({"--symbols", "x.out", "--all-symbols"});
     ASSERT_TRUE(parsed.Options);
     EXPECT_EQ(parsed.Options->Command, TCliOptions::Action::ListSymbols);
-    EXPECT_EQ(parsed.Options->DSPOutFileName, "x.out");
-    EXPECT_TRUE(parsed.Options->AllSymbols);
+    EXPECT_EQ(parsed.Options->Job.DSPOutFileName, "x.out");
+    EXPECT_FALSE(parsed.Options->Job.ParseGlobalSymbolOnly);
 }
 
 TEST(CliOptions, OptionalOutputsAndTheClock) {
     TParsedOptions parsed = Parse({"--timeline", "t.json", "--folded", "f.txt", "--stats", "s.csv",
                                    "--clock-hz", "600e6", "trace.bin"});
     ASSERT_TRUE(parsed.Options) << parsed.Error;
-    EXPECT_EQ(parsed.Options->TimelineFileName, "t.json");
-    EXPECT_EQ(parsed.Options->FoldedFileName, "f.txt");
-    EXPECT_EQ(parsed.Options->StatsFileName, "s.csv");
-    EXPECT_EQ(parsed.Options->ClockHz, 600e6);
-    EXPECT_EQ(Parse({"t"}).Options->ClockHz, 0);
-    EXPECT_EQ(Parse({"--clock-hz", "1000000", "t"}).Options->ClockHz, 1e6);
+    EXPECT_EQ(parsed.Options->Job.TimelineFileName, "t.json");
+    EXPECT_EQ(parsed.Options->Job.FoldedFileName, "f.txt");
+    EXPECT_EQ(parsed.Options->Job.StatsFileName, "s.csv");
+    EXPECT_EQ(parsed.Options->Job.ClockHz, 600e6);
+    EXPECT_EQ(Parse({"t"}).Options->Job.ClockHz, 0);
+    EXPECT_EQ(Parse({"--clock-hz", "1000000", "t"}).Options->Job.ClockHz, 1e6);
     for (std::vector<std::string> arguments : {std::vector<std::string>{"--clock-hz", "0", "t"},
                                                {"--clock-hz", "-5", "t"},
                                                {"--clock-hz", "0.5", "t"},

@@ -63,9 +63,10 @@ std::vector<std::string> Fields(const std::string& row) {
 TEST(CompareCommand, GatesOnASummaryWithOneFunctionMadeSlower) {
     test::TTempDir dir;
     const std::string summary =
-        test::RunJob(dir, HOOKMETER_EXAMPLES_DIR "/sample_trace.bin", 1, [](TProfile& job) {
-            job.DSPOutFileName = HOOKMETER_EXAMPLES_DIR "/sample.out";
-        }).Profile;
+        test::RunJob(
+            dir, HOOKMETER_EXAMPLES_DIR "/sample_trace.bin", RawForm::Binary,
+            [](TJobParameters& job) { job.DSPOutFileName = HOOKMETER_EXAMPLES_DIR "/sample.out"; })
+            .Profile;
     std::vector<std::string> lines = Lines(summary);
     const auto fib = std::find_if(lines.begin(), lines.end(),
                                   [](const std::string& line) { return line.ends_with(",fib"); });

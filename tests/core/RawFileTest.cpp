@@ -32,7 +32,7 @@ TReadOutcome ReadAll(TRawFile& file) {
     }
 }
 
-TReadOutcome ReadFileContent(const std::string& content, int8_t fileType) {
+TReadOutcome ReadFileContent(const std::string& content, RawForm fileType) {
     TTempDir dir;
     WriteFile(dir.File("raw"), content);
     TRawFile file;
@@ -71,7 +71,7 @@ TEST(ParseHexLine, RejectsLinesThatDoNotStartWithZeroX) {
 }
 
 TEST(RawFileText, ThreeLinesMakeOneRecord) {
-    TReadOutcome outcome = ReadFileContent("header\n0x8124\n0x10\n0x2\n", 0);
+    TReadOutcome outcome = ReadFileContent("header\n0x8124\n0x10\n0x2\n", RawForm::Text);
     ASSERT_EQ(outcome.Valid.size(), 1u);
     EXPECT_EQ(outcome.Valid[0].Address, 0x8124u);
     EXPECT_EQ(outcome.Valid[0].TSC, 8589934608ull);
@@ -79,10 +79,10 @@ TEST(RawFileText, ThreeLinesMakeOneRecord) {
 }
 
 TEST(RawFileText, TheFirstLineIsAlwaysAHeader) {
-    TReadOutcome outcome = ReadFileContent("0x8124\n", 0);
+    TReadOutcome outcome = ReadFileContent("0x8124\n", RawForm::Text);
     EXPECT_TRUE(outcome.Valid.empty());
     EXPECT_EQ(outcome.Invalid, 0);
-    outcome = ReadFileContent("0x8124\n0x8128\n0x1\n0x0\n", 0);
+    outcome = ReadFileContent("0x8124\n0x8128\n0x1\n0x0\n", RawForm::Text);
     ASSERT_EQ(outcome.Valid.size(), 1u);
     EXPECT_EQ(outcome.Valid[0].Address, 0x8128u);
 }
@@ -90,7 +90,7 @@ TEST(RawFileText, TheFirstLineIsAlwaysAHeader) {
 TEST(RawFileText, ALongHeaderLeavesItsRemainderAsARecordLine) {
     // 63 characters are dropped; the rest, "0x40", is the next record's address line.
     std::string header(63, 'h');
-    TReadOutcome outcome = ReadFileContent(header + "0x40\n0x5\n0x0\n", 0);
+    TReadOutcome outcome = ReadFileContent(header + "0x40\n0x5\n0x0\n", RawForm::Text);
     ASSERT_EQ(outcome.Valid.size(), 1u);
     EXPECT_EQ(outcome.Valid[0].Address, 0x40u);
     EXPECT_EQ(outcome.Valid[0].TSC, 5u);
@@ -100,7 +100,8 @@ TEST(RawFileText, LongLinesAreReadInPiecesOfSixtyThreeCharacters) {
     // The TSC low line is 68 characters long: its first 63 give 0x5, and its remainder "0x48"
     // is read as the next line, the TSC high.
     std::string longLine = "0x5" + std::string(60, ' ') + "0x48\n";
-    TReadOutcome outcome = ReadFileContent("h\n0x44\n" + longLine + "0x0\n0x7\n0x0\n", 0);
+    TReadOutcome outcome =
+        ReadFileContent("h\n0x44\n" + longLine + "0x0\n0x7\n0x0\n", RawForm::Text);
     ASSERT_EQ(outcome.Valid.size(), 2u);
     EXPECT_EQ(outcome.Valid[0].Address, 0x44u);
     EXPECT_EQ(outcome.Valid[0].TSC, 0x48ull << 32 | 5);
@@ -111,7 +112,7 @@ TEST(RawFileText, LongLinesAreReadInPiecesOfSixtyThreeCharacters) {
 
 TEST(RawFileText, ALineOfExactlySixtyThreeCharactersLeavesItsLineFeedAsAnEmptyLine) {
     std::string line = "0x44" + std::string(59, ' ') + "\n"; // 63 characters, then the line feed
-    TReadOutcome outcome = ReadFileContent("h\n" + line + "0x1\n0x0\n", 0);
+    TReadOutcome outcome = ReadFileContent("h\n" + line + "0x1\n0x0\n", RawForm::Text);
     // The lone line feed is the TSC low line and fails the record; "0x1" and "0x0" then make
     // a record cut short by the end.
     EXPECT_TRUE(outcome.Valid.empty());
@@ -119,27 +120,27 @@ TEST(RawFileText, ALineOfExactlySixtyThreeCharactersLeavesItsLineFeedAsAnEmptyLi
 }
 
 TEST(RawFileText, CarriageReturnsAreHarmless) {
-    TReadOutcome outcome = ReadFileContent("header\r\n0x8124\r\n0x10\r\n0x2\r\n", 0);
+    TReadOutcome outcome = ReadFileContent("header\r\n0x8124\r\n0x10\r\n0x2\r\n", RawForm::Text);
     ASSERT_EQ(outcome.Valid.size(), 1u);
     EXPECT_EQ(outcome.Valid[0].TSC, 8589934608ull);
 }
 
 TEST(RawFileText, ABrokenLineCostsOneFailedReadAndReadingGoesOnAtTheNextLine) {
-    TReadOutcome outcome = ReadFileContent("h\n0x100\nbroken\n0x104\n0x7\n0x0\n", 0);
+    TReadOutcome outcome = ReadFileContent("h\n0x100\nbroken\n0x104\n0x7\n0x0\n", RawForm::Text);
     ASSERT_EQ(outcome.Valid.size(), 1u);
     EXPECT_EQ(outcome.Valid[0].Address, 0x104u);
     EXPECT_EQ(outcome.Invalid, 1);
 }
 
 TEST(RawFileText, ARecordCutShortByTheEndIsOneFailedRead) {
-    TReadOutcome outcome = ReadFileContent("h\n0x100\n0x5\n0x0\n0x104\n0x6\n", 0);
+    TReadOutcome outcome = ReadFileContent("h\n0x100\n0x5\n0x0\n0x104\n0x6\n", RawForm::Text);
     EXPECT_EQ(outcome.Valid.size(), 1u);
     EXPECT_EQ(outcome.Invalid, 1);
 }
 
 TEST(RawFileBinary, SixteenByteLittleEndianRecords) {
     std::string bytes = {'\x24', '\x81', 0, 0, 'a', 'b', 'c', 'd', '\x10', 0, 0, 0, 2, 0, 0, 0};
-    TReadOutcome outcome = ReadFileContent(bytes, 1);
+    TReadOutcome outcome = ReadFileContent(bytes, RawForm::Binary);
     ASSERT_EQ(outcome.Valid.size(), 1u);
     EXPECT_EQ(outcome.Valid[0].Address, 0x8124u);
     EXPECT_EQ(outcome.Valid[0].TSC, 8589934608ull);
@@ -149,8 +150,8 @@ TEST(RawFileBinary, TrailingBytesAreOneInvalidRecord) {
     std::vector<RawRecord> records;
     for (uint64_t i = 0; i < 10; ++i)
         records.push_back(test::Enter(0x100, i));
-    EXPECT_EQ(ReadFileContent(BinaryTrace(records), 1).Valid.size(), 10u);
-    TReadOutcome outcome = ReadFileContent(BinaryTrace(records) + "xyz", 1);
+    EXPECT_EQ(ReadFileContent(BinaryTrace(records), RawForm::Binary).Valid.size(), 10u);
+    TReadOutcome outcome = ReadFileContent(BinaryTrace(records) + "xyz", RawForm::Binary);
     EXPECT_EQ(outcome.Valid.size(), 10u);
     EXPECT_EQ(outcome.Invalid, 1);
 }
@@ -160,7 +161,7 @@ TEST(RawFileBinary, ReadsAcrossBufferBoundaries) {
     std::vector<RawRecord> records;
     for (uint64_t i = 0; i < 100003; ++i)
         records.push_back({uint32_t(i * 4) | uint32_t(i % 4), 0, i * 3});
-    TReadOutcome outcome = ReadFileContent(BinaryTrace(records), 1);
+    TReadOutcome outcome = ReadFileContent(BinaryTrace(records), RawForm::Binary);
     ASSERT_EQ(outcome.Valid.size(), records.size());
     for (size_t i = 0; i < records.size(); ++i) {
         ASSERT_EQ(outcome.Valid[i].Address, records[i].Address);
@@ -172,7 +173,7 @@ TEST(RawFileText, ReadsAcrossBufferBoundaries) {
     std::vector<RawRecord> records;
     for (uint64_t i = 0; i < 60001; ++i)
         records.push_back({uint32_t(i * 4) | uint32_t(i % 4), 0, (i << 32) | (i * 7)});
-    TReadOutcome outcome = ReadFileContent(TextTrace(records), 0);
+    TReadOutcome outcome = ReadFileContent(TextTrace(records), RawForm::Text);
     ASSERT_EQ(outcome.Valid.size(), records.size());
     for (size_t i = 0; i < records.size(); ++i) {
         ASSERT_EQ(outcome.Valid[i].Address, records[i].Address);
@@ -187,8 +188,9 @@ TEST(RawFile, ValidityTestsTheAddressAndTheTopFourBitsOfTheTSC) {
         {0x104, 0, 0x1000000000000000ull}, // a top bit set
         {0xFFFFFFFEu, 0, 5},               // kind bits are never tested
     };
-    for (int8_t fileType : {0, 1}) {
-        std::string content = fileType == 1 ? BinaryTrace(records) : TextTrace(records);
+    for (RawForm fileType : {RawForm::Text, RawForm::Binary}) {
+        std::string content =
+            fileType == RawForm::Binary ? BinaryTrace(records) : TextTrace(records);
         TReadOutcome outcome = ReadFileContent(content, fileType);
         ASSERT_EQ(outcome.Valid.size(), 2u);
         EXPECT_EQ(outcome.Valid[0].Address, 0x100u);
@@ -200,10 +202,10 @@ TEST(RawFile, ValidityTestsTheAddressAndTheTopFourBitsOfTheTSC) {
 TEST(RawFile, RewindStartsAgainAfterTheHeader) {
     TTempDir dir;
     std::vector<RawRecord> records = {test::Enter(0x100, 1), test::Exit(0x100, 2)};
-    for (int8_t fileType : {-1, 0, 1}) {
+    for (RawForm fileType : {RawForm::Text, RawForm::Binary}) {
         // A header that looks like a record line must never be read as one.
-        WriteFile(dir.File("raw"),
-                  fileType == 1 ? BinaryTrace(records) : TextTrace(records, "0x8124"));
+        WriteFile(dir.File("raw"), fileType == RawForm::Binary ? BinaryTrace(records)
+                                                               : TextTrace(records, "0x8124"));
         TRawFile file;
         ASSERT_TRUE(file.Open(dir.File("raw"), fileType));
         EXPECT_EQ(ReadAll(file).Valid.size(), 2u);
@@ -211,7 +213,7 @@ TEST(RawFile, RewindStartsAgainAfterTheHeader) {
         file.Rewind();
         EXPECT_FALSE(file.AtEnd());
         TReadOutcome again = ReadAll(file);
-        ASSERT_EQ(again.Valid.size(), 2u) << "file type " << int(fileType);
+        ASSERT_EQ(again.Valid.size(), 2u) << "binary " << (fileType == RawForm::Binary);
         EXPECT_EQ(again.Valid[0].Address, 0x100u);
         EXPECT_EQ(again.Invalid, 0);
     }
@@ -220,8 +222,8 @@ TEST(RawFile, RewindStartsAgainAfterTheHeader) {
 TEST(RawFile, OpenFailsForAMissingFile) {
     TTempDir dir;
     TRawFile file;
-    EXPECT_FALSE(file.Open(dir.File("missing"), 1));
-    EXPECT_FALSE(file.Open("", 0));
+    EXPECT_FALSE(file.Open(dir.File("missing"), RawForm::Binary));
+    EXPECT_FALSE(file.Open("", RawForm::Text));
 }
 
 } // namespace

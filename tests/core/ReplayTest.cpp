@@ -75,7 +75,7 @@ protected:
     TaskEntry& Task(uint32_t handle) { return *tables.FindTask(handle); }
 
     test::TTempDir dir;
-    TProfileTables tables;
+    TEntryTables tables;
     test::TCollectedLines lines;
     TStatusReporter status{&lines};
     TOutputFile file;

@@ -59,17 +59,22 @@ TEST(JobChannel, CommandsFromTheJobThreadArriveInTheirOrder) {
     TSwitchRecorder recorder(parts);
     TJobChannel channel(parts.Status, parts.Button);
 
+    int ended = 0;
+    QObject::connect(&channel, &TJobChannel::Ended, [&](const TJobEnd& end) {
+        EXPECT_EQ(end.FirstFailure, "!!!failure " + std::to_string(ended) + "!!!");
+        ++ended;
+    });
     std::thread job([&] {
-        channel.SetEnabled(false);
+        channel.JobStarted();
         for (int i = 1; i <= 2000; ++i) {
             const std::string line = Numbered(i).toStdString();
             channel.Append(line);
             if (i == 1000) {
-                channel.SetEnabled(true);
-                channel.SetEnabled(false);
+                channel.JobEnded({JobOutcome::Failed, "!!!failure 0!!!"});
+                channel.JobStarted();
             }
         }
-        channel.SetEnabled(true);
+        channel.JobEnded({JobOutcome::Failed, "!!!failure 1!!!"});
     });
     job.join();
     ASSERT_TRUE(WaitUntil([&] { return recorder.Switches.size() == 4; }));
@@ -80,6 +85,7 @@ TEST(JobChannel, CommandsFromTheJobThreadArriveInTheirOrder) {
     EXPECT_EQ(parts.Status->toPlainText().split('\n'), expected);
     EXPECT_EQ(recorder.Switches, (QStringList{"off after 1 lines", "on after 1001 lines",
                                               "off after 1001 lines", "on after 2001 lines"}));
+    EXPECT_EQ(ended, 2);
 }
 
 TEST(JobChannel, JobNeverWaitsForTheWindowEvenWhileTheWindowWaitsForTheJob) {
@@ -90,7 +96,7 @@ TEST(JobChannel, JobNeverWaitsForTheWindowEvenWhileTheWindowWaitsForTheJob) {
     std::thread job([&] {
         for (int i = 0; i < Lines; ++i)
             channel.Append("status line");
-        channel.SetEnabled(false);
+        channel.JobStarted();
     });
     job.join(); // the GUI thread blocks here without handling events; the job must still end
     EXPECT_TRUE(parts.Button->isEnabled()); // nothing has been carried out yet
@@ -126,15 +132,26 @@ TEST(JobChannel, LinesKeepTheirTextAndComeIntoView) {
 }
 
 TEST(JobChannel, CommandsStillQueuedWhenTheWindowGoesAreDropped) {
-    auto parts = std::make_unique<TWindowParts>();
-    auto channel = std::make_unique<TJobChannel>(parts->Status, parts->Button);
+    // The channel goes with the window: what it still held is never carried out, on widgets
+    // that may be gone by then.
+    TWindowParts parts;
+    parts.Status->setPlainText("opening");
+    auto channel = std::make_unique<TJobChannel>(parts.Status, parts.Button);
     std::thread job([&] {
+        channel->JobStarted();
         channel->Append("never shown");
-        channel->SetEnabled(false);
     });
     job.join();
     channel.reset();
-    parts.reset();
-    QApplication::processEvents(); // the queued delivery must not reach the destroyed widgets
-    SUCCEED();
+    QApplication::processEvents();
+    EXPECT_EQ(parts.Status->toPlainText(), "opening");
+    EXPECT_TRUE(parts.Button->isEnabled());
+
+    // Widgets that go before the channel are left alone.
+    TJobChannel survivor(parts.Status, parts.Button);
+    survivor.Append("late line");
+    survivor.JobEnded({});
+    delete parts.Status;
+    delete parts.Button;
+    QApplication::processEvents();
 }

@@ -32,8 +32,9 @@ TEST(ProfileJob, AnExecutableThatIsNoRegularFileOrTooLargeIsNotReadAndTheLineSay
                                                          {"/dev/zero", notRegular},
                                                          {dir.File("fifo"), notRegular}};
     for (const auto& [executable, why] : cases) {
-        test::TJobRun run = test::RunJob(dir, dir.File("raw.bin"), 1,
-                                         [&](TProfile& job) { job.DSPOutFileName = executable; });
+        test::TJobRun run =
+            test::RunJob(dir, dir.File("raw.bin"), RawForm::Binary,
+                         [&](TJobParameters& job) { job.DSPOutFileName = executable; });
         const auto names = std::find(run.Lines.begin(), run.Lines.end(),
                                      "Get 0 function names, 0 task names from .out file.");
         ASSERT_NE(names, run.Lines.end()) << executable;

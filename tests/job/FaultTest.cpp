@@ -50,7 +50,7 @@ std::vector<RawRecord> RotatedTrace() {
 TEST(Faults, AFolderAsTheRawFileIsNotOpenedAndNothingIsWritten) {
     TTempDir dir;
     std::filesystem::create_directory(dir.File("raw"));
-    for (int8_t fileType : {0, 1}) {
+    for (RawForm fileType : {RawForm::Text, RawForm::Binary}) {
         test::TJobRun run = RunJob(dir, dir.File("raw"), fileType);
         EXPECT_EQ(run.Lines, (Lines{Start, "!!!Can not open raw data file!!!", Complete}));
         EXPECT_EQ(FileNames(dir), Lines{"raw"});
@@ -60,15 +60,16 @@ TEST(Faults, AFolderAsTheRawFileIsNotOpenedAndNothingIsWritten) {
 TEST(Faults, AReadErrorIsNotTheEndOfTheFile) {
     // Reading /proc/self/mem at offset 0 fails with an I/O error.
     TTempDir dir;
-    test::TJobRun run = RunJob(dir, "/proc/self/mem", 1);
+    test::TJobRun run = RunJob(dir, "/proc/self/mem", RawForm::Binary);
     EXPECT_EQ(run.Lines, (Lines{Start, "!!!Can not read raw data file!!!", Complete}));
     EXPECT_TRUE(FileNames(dir).empty());
 }
 
 TEST(Faults, AStreamIsReplayedLikeTheFileItCameFrom) {
-    for (int8_t fileType : {0, 1}) {
+    for (RawForm fileType : {RawForm::Text, RawForm::Binary}) {
         TTempDir dir;
-        std::string trace = fileType == 1 ? BinaryTrace(RotatedTrace()) : TextTrace(RotatedTrace());
+        std::string trace =
+            fileType == RawForm::Binary ? BinaryTrace(RotatedTrace()) : TextTrace(RotatedTrace());
         WriteFile(dir.File("raw"), trace);
         test::TJobRun fromFile = RunJob(dir, dir.File("raw"), fileType);
         ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
@@ -91,7 +92,7 @@ test::TJobRun RunAndChange(const TTempDir& dir, const std::vector<RawRecord>& re
         if (line.starts_with("Get "))
             change(dir.File("raw.bin"));
     };
-    return RunJob(dir, dir.File("raw.bin"), 1, {}, &lines);
+    return RunJob(dir, dir.File("raw.bin"), RawForm::Binary, {}, &lines);
 }
 
 TEST(Faults, ARawFileThatShrinksOrIsReplacedMarksTheReportsIncomplete) {
@@ -118,7 +119,7 @@ TEST(Faults, RecordsAddedAfterTheFirstPassAreIgnored) {
     TTempDir dir;
     test::TJobRun plain = RunJob(
         dir, (WriteFile(dir.File("plain.bin"), BinaryTrace(RotatedTrace())), dir.File("plain.bin")),
-        1);
+        RawForm::Binary);
     test::TJobRun grown = RunAndChange(dir, RotatedTrace(), [](const std::string& raw) {
         std::ofstream(raw, std::ios::app | std::ios::binary)
             << BinaryTrace({Enter(0x400, 1), Exit(0x400, 2)});
@@ -138,10 +139,11 @@ TEST(Faults, ReportsOnOneFileAreRefusedBeforeAnythingIsOpened) {
         {dir.File("sub/r.csv"), dir.File("link/r.csv")},
     };
     for (auto [callList, profile] : pairs) {
-        test::TJobRun run = RunJob(dir, dir.File("missing.bin"), 1, [&](TProfile& job) {
-            job.CallListFileName = callList;
-            job.ProfileFileName = profile;
-        });
+        test::TJobRun run =
+            RunJob(dir, dir.File("missing.bin"), RawForm::Binary, [&](TJobParameters& job) {
+                job.CallListFileName = callList;
+                job.ProfileFileName = profile;
+            });
         EXPECT_EQ(
             run.Lines,
             (Lines{Start, "!!!The call list and the profile summary can not be the same file!!!",
@@ -150,7 +152,7 @@ TEST(Faults, ReportsOnOneFileAreRefusedBeforeAnythingIsOpened) {
     }
     WriteFile(dir.File("sub/r.csv"), "earlier");
     std::filesystem::create_hard_link(dir.File("sub/r.csv"), dir.File("hard.csv"));
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1, [&](TProfile& job) {
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
         job.CallListFileName = dir.File("hard.csv");
         job.ProfileFileName = dir.File("link/r.csv");
     });
@@ -177,23 +179,25 @@ TEST(Faults, AStoppedJobWritesNoReportAndKeepsTheEarlierOnes) {
         WriteFile(dir.File("calls.csv"), "earlier calls");
         WriteFile(dir.File("profile.csv"), "earlier profile");
         test::TCollectedLines lines;
-        TProfile* running = nullptr;
+        TJobParameters parameters;
+        parameters.RawDataFileName = dir.File("raw.bin");
+        parameters.RawDataFileType = RawForm::Binary;
+        parameters.CallListFileName = dir.File("calls.csv");
+        parameters.ProfileFileName = dir.File("profile.csv");
+        TProfile job(parameters, &lines);
         bool sawProgress = false;
         lines.OnLine = [&](const std::string& line) {
             if (!line.starts_with(stopAt.At))
                 return;
-            const TJobProgress& progress = running->Progress();
+            const TJobProgress& progress = job.Progress();
             sawProgress = progress.Phase == stopAt.Phase && progress.Total == stopAt.Total &&
                           progress.Done > 0 && progress.Done <= progress.Total;
-            running->Stop();
+            job.Stop();
         };
-        test::TJobRun run = RunJob(
-            dir, dir.File("raw.bin"), 1,
-            [&](TProfile& job) {
-                running = &job;
-                job.CallListFileName = dir.File("calls.csv");
-            },
-            &lines);
+        job.Start();
+        job.WaitFor();
+        test::TJobRun run{lines.Lines(), test::ReadFile(dir.File("calls.csv")),
+                          test::ReadFile(dir.File("profile.csv"))};
         EXPECT_TRUE(sawProgress) << stopAt.At;
         ASSERT_GE(run.Lines.size(), 2u);
         EXPECT_EQ(Lines(run.Lines.end() - 2, run.Lines.end()), (Lines{StoppedLine, Complete}));
@@ -213,7 +217,7 @@ TEST(Faults, ATextNumberWiderThanThirtyTwoBitsMakesItsRecordInvalid) {
                                    "0x1000\n0x10\n0x100000000\n"    // TSC high of 33 bits
                                    "0x1000\n0x20\n0x000000000000\n" // 32 bits with zeros
                                    "0x1001\n0x30\n0x0\n");
-    test::TJobRun run = RunJob(dir, dir.File("raw.txt"), 0);
+    test::TJobRun run = RunJob(dir, dir.File("raw.txt"), RawForm::Text);
     EXPECT_EQ(run.Lines[1], "Read 2 valid records, 1 invalid records. Find 1 functions, 1 tasks.");
     EXPECT_NE(run.CallList.find("00001000,             32,             48,             16"),
               std::string::npos)
@@ -224,8 +228,8 @@ TEST(Faults, AFirstPassStopsBeforeItsCountsWrap) {
     TTempDir dir;
     WriteFile(dir.File("raw.bin"), BinaryTrace(RotatedTrace()));
     TRawFile file;
-    ASSERT_TRUE(file.Open(dir.File("raw.bin"), 1));
-    TProfileTables tables;
+    ASSERT_TRUE(file.Open(dir.File("raw.bin"), RawForm::Binary));
+    TEntryTables tables;
     test::TCollectedLines lines;
     TStatusReporter status(&lines);
     TFirstPassResult result;

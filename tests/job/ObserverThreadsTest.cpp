@@ -135,7 +135,7 @@ struct TRandomReplay {
             replay.FlushCallStack(task, replay.LastTSC);
     }
 
-    TProfileTables tables;
+    TEntryTables tables;
 };
 
 TEST(ObserverThreads, HandOnEveryEventInOrderWithTheSameStacks) {

@@ -66,17 +66,16 @@ TEST(OutOfMemory, FailingToAllocateTheCallStacksIsReportedAndTheJobEnds) {
     test::WriteFile(dir.File("raw.bin"), test::BinaryTrace(records));
     size_t openFiles = OpenFileCount();
     test::TCollectedLines lines;
-    test::TRecordedButton button;
     {
-        TProfile job; // its key lists are allocated here, before the limit
-        job.RawDataFileName = dir.File("raw.bin");
-        job.RawDataFileType = 1;
-        job.CallListFileName = dir.File("calls.csv");
-        job.ProfileFileName = dir.File("profile.csv");
-        job.CallStackSize = 8192; // 2.75 MiB of frames for the 11 tasks
-        job.StatusLines = &lines;
-        job.ProcessButton = &button;
-        FailAbove = 2 << 20; // the 1 MiB read buffer is still granted
+        TJobParameters parameters;
+        parameters.RawDataFileName = dir.File("raw.bin");
+        parameters.RawDataFileType = RawForm::Binary;
+        parameters.CallListFileName = dir.File("calls.csv");
+        parameters.ProfileFileName = dir.File("profile.csv");
+        parameters.CallStackSize = 8192; // 2.75 MiB of frames for the 11 tasks
+        TProfile job(std::move(parameters),
+                     &lines); // its key lists are allocated here, before the limit
+        FailAbove = 2 << 20;  // the 1 MiB read buffer is still granted
         job.Start();
         job.WaitFor();
         FailAbove = 0;
@@ -87,7 +86,7 @@ TEST(OutOfMemory, FailingToAllocateTheCallStacksIsReportedAndTheJobEnds) {
                   "Read 12 valid records, 0 invalid records. Find 1 functions, 11 tasks.",
                   "!!!Not enough memory to process the profile data!!!",
                   "Profile data processing complete."}));
-    EXPECT_EQ(button.Changes(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(lines.Events(), (std::vector<std::string>{"started", "ended"}));
     EXPECT_FALSE(std::filesystem::exists(dir.File("calls.csv")));
     EXPECT_EQ(OpenFileCount(), openFiles);
 }
@@ -106,14 +105,14 @@ TEST(OutOfMemory, ATimelineCutShortByAFailureIsDiscardedOrValidAndBalanced) {
             FailAbove = 16 << 10;
     };
     {
-        TProfile job;
-        job.RawDataFileName = dir.File("raw.bin");
-        job.RawDataFileType = 1;
-        job.CallListFileName = dir.File("calls.csv");
-        job.ProfileFileName = dir.File("profile.csv");
-        job.TimelineFileName = dir.File("timeline.json");
-        job.CallStackSize = 8192; // 32 KiB of call-path frames for a task
-        job.StatusLines = &lines;
+        TJobParameters parameters;
+        parameters.RawDataFileName = dir.File("raw.bin");
+        parameters.RawDataFileType = RawForm::Binary;
+        parameters.CallListFileName = dir.File("calls.csv");
+        parameters.ProfileFileName = dir.File("profile.csv");
+        parameters.TimelineFileName = dir.File("timeline.json");
+        parameters.CallStackSize = 8192; // 32 KiB of call-path frames for a task
+        TProfile job(std::move(parameters), &lines);
         job.Start();
         job.WaitFor();
         FailAbove = 0;

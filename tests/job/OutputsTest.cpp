@@ -72,23 +72,23 @@ struct TOutputs {
 };
 
 TOutputs RunWithOutputs(const std::vector<RawRecord>& records,
-                        const std::function<void(TProfile&)>& configure = {}) {
+                        const std::function<void(TJobParameters&)>& configure = {}) {
     TTempDir dir;
     WriteFile(dir.File("raw.bin"), BinaryTrace(records));
     test::TCollectedLines lines;
     TOutputs run;
     {
-        TProfile job;
-        job.RawDataFileName = dir.File("raw.bin");
-        job.RawDataFileType = 1;
-        job.CallListFileName = dir.File("calls.csv");
-        job.ProfileFileName = dir.File("profile.csv");
-        job.TimelineFileName = dir.File("timeline.json");
-        job.FoldedFileName = dir.File("folded.txt");
-        job.StatsFileName = dir.File("stats.csv");
-        job.StatusLines = &lines;
+        TJobParameters parameters;
+        parameters.RawDataFileName = dir.File("raw.bin");
+        parameters.RawDataFileType = RawForm::Binary;
+        parameters.CallListFileName = dir.File("calls.csv");
+        parameters.ProfileFileName = dir.File("profile.csv");
+        parameters.TimelineFileName = dir.File("timeline.json");
+        parameters.FoldedFileName = dir.File("folded.txt");
+        parameters.StatsFileName = dir.File("stats.csv");
         if (configure)
-            configure(job);
+            configure(parameters);
+        TProfile job(std::move(parameters), &lines);
         job.Start();
         job.WaitFor();
         run.Results = job.Results();
@@ -117,7 +117,7 @@ std::vector<RawRecord> SampleTrace() {
     return records;
 }
 
-void UseSampleExecutable(TProfile& job) {
+void UseSampleExecutable(TJobParameters& job) {
     job.DSPOutFileName = HOOKMETER_EXAMPLES_DIR "/sample.out";
 }
 
@@ -256,7 +256,7 @@ std::vector<std::vector<RawRecord>> Traces() {
 }
 
 TEST(Timeline, EachCallListLineHasOneCounterpartAndEveryTrackIsBalanced) {
-    std::vector<std::pair<std::vector<RawRecord>, std::function<void(TProfile&)>>> runs;
+    std::vector<std::pair<std::vector<RawRecord>, std::function<void(TJobParameters&)>>> runs;
     for (auto& trace : Traces())
         runs.emplace_back(trace, nullptr);
     runs.emplace_back(SampleTrace(), UseSampleExecutable);
@@ -264,7 +264,7 @@ TEST(Timeline, EachCallListLineHasOneCounterpartAndEveryTrackIsBalanced) {
     std::vector<RawRecord> deep = {TaskIn(0x1000, 1)};
     for (uint64_t i = 0; i < 70; ++i)
         deep.push_back(Enter(0x8000 + 0x40 * uint32_t(i % 3), 2 + i));
-    runs.emplace_back(deep, [](TProfile& job) { job.CallStackSize = 64; });
+    runs.emplace_back(deep, [](TJobParameters& job) { job.CallStackSize = 64; });
     for (auto& [trace, configure] : runs) {
         TOutputs run = RunWithOutputs(trace, configure);
         TTimelineEvents events;
@@ -300,7 +300,7 @@ TEST(Timeline, EveryInconsistencyIsANoteWithItsStatusLine) {
 }
 
 TEST(Timeline, ClockHzGivesMicrosecondsFromTheFirstRecord) {
-    TOutputs run = RunWithOutputs(WorkedExample, [](TProfile& job) { job.ClockHz = 2e9; });
+    TOutputs run = RunWithOutputs(WorkedExample, [](TJobParameters& job) { job.ClockHz = 2e9; });
     // f leaves at TSC 240, 140 cycles after the first record: 70 ns at 2 GHz.
     EXPECT_NE(run.Timeline.find("\"ph\":\"E\",\"pid\":1,\"tid\":3,\"ts\":0.070,"),
               std::string::npos);
@@ -359,7 +359,7 @@ TEST(JsonText, AnyBytesGiveValidJsonThatMapsBackToThem) {
     std::string rawName = dir.File("trace\xff\xfe;\"\\\x01.bin");
     WriteFile(rawName, BinaryTrace(WorkedExample));
     TOutputs run =
-        RunWithOutputs(WorkedExample, [&](TProfile& job) { job.RawDataFileName = rawName; });
+        RunWithOutputs(WorkedExample, [&](TJobParameters& job) { job.RawDataFileName = rawName; });
     TTimelineEvents events;
     std::unique_ptr<TJsonValue> root = ReadTimeline(run.Timeline, events);
     ASSERT_TRUE(root);
@@ -368,7 +368,7 @@ TEST(JsonText, AnyBytesGiveValidJsonThatMapsBackToThem) {
 }
 
 TEST(FoldedStacks, TheLinesOfAFunctionAddUpToItsExclusiveCyclesInTheCallList) {
-    std::vector<std::pair<std::vector<RawRecord>, std::function<void(TProfile&)>>> runs;
+    std::vector<std::pair<std::vector<RawRecord>, std::function<void(TJobParameters&)>>> runs;
     for (auto& trace : Traces())
         runs.emplace_back(trace, nullptr);
     runs.emplace_back(SampleTrace(), UseSampleExecutable);
@@ -554,7 +554,8 @@ TEST(FoldedStacks, PathsBeyondTheTreeAreCountedInTheirCallersAndReportedOnce) {
     for (int depth = 0; depth < 2000; ++depth)
         deep.push_back(Exit(0x8000, tsc += 2));
     for (const auto& records : {wide, deep}) {
-        TOutputs run = RunWithOutputs(records, [](TProfile& job) { job.CallStackSize = 4096; });
+        TOutputs run =
+            RunWithOutputs(records, [](TJobParameters& job) { job.CallStackSize = 4096; });
         EXPECT_EQ(std::count_if(run.Lines.begin(), run.Lines.end(),
                                 [](const std::string& line) {
                                     return line.starts_with("Calls deeper than 256 or on paths "
@@ -578,11 +579,11 @@ TEST(FoldedStacks, PathsBeyondTheTreeAreCountedInTheirCallersAndReportedOnce) {
 }
 
 TEST(Results, KeptForTheWindowWhenAskedForAndNoneForThePlainJob) {
-    auto onlyResults = [](TProfile& job) {
+    auto onlyResults = [](TJobParameters& job) {
         job.TimelineFileName = job.FoldedFileName = job.StatsFileName = "";
         job.CollectResults = true;
     };
-    TOutputs run = RunWithOutputs(SampleTrace(), [&](TProfile& job) {
+    TOutputs run = RunWithOutputs(SampleTrace(), [&](TJobParameters& job) {
         UseSampleExecutable(job);
         onlyResults(job);
     });
@@ -600,7 +601,7 @@ TEST(Results, KeptForTheWindowWhenAskedForAndNoneForThePlainJob) {
     TOutputs all = RunWithOutputs(WorkedExample);
     ASSERT_TRUE(all.Results);
     EXPECT_EQ(all.Results->Files.size(), 5u);
-    TOutputs plain = RunWithOutputs(WorkedExample, [](TProfile& job) {
+    TOutputs plain = RunWithOutputs(WorkedExample, [](TJobParameters& job) {
         job.TimelineFileName = job.FoldedFileName = job.StatsFileName = "";
     });
     EXPECT_FALSE(plain.Results);

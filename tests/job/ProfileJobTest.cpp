@@ -41,12 +41,11 @@ std::vector<std::string> CallListLines(const std::string& callList) {
 TEST(ProfileJob, AMissingRawFileGivesThreeLinesAndNoReports) {
     TTempDir dir;
     test::TCollectedLines lines;
-    test::TRecordedButton button;
-    test::TJobRun run = RunJob(
-        dir, dir.File("missing.bin"), 1, [&](TProfile& job) { job.ProcessButton = &button; },
-        &lines);
+    test::TJobRun run = RunJob(dir, dir.File("missing.bin"), RawForm::Binary, {}, &lines);
     EXPECT_EQ(run.Lines, (Lines{Start, "!!!Can not open raw data file!!!", Complete}));
-    EXPECT_EQ(button.Changes(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(lines.Events(), (std::vector<std::string>{"started", "ended"}));
+    EXPECT_EQ(lines.End().Outcome, JobOutcome::Failed);
+    EXPECT_EQ(lines.End().FirstFailure, "!!!Can not open raw data file!!!");
     EXPECT_FALSE(std::filesystem::exists(dir.File("calls.csv")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("profile.csv")));
 }
@@ -54,8 +53,7 @@ TEST(ProfileJob, AMissingRawFileGivesThreeLinesAndNoReports) {
 TEST(ProfileJob, AllParametersEmptyStillRunsAndReports) {
     test::TCollectedLines lines;
     {
-        TProfile job;
-        job.StatusLines = &lines;
+        TProfile job(TJobParameters{}, &lines);
         job.Start();
     } // destroying a running job waits for it
     EXPECT_EQ(lines.Lines(), (Lines{Start, "!!!Can not open raw data file!!!", Complete}));
@@ -67,7 +65,7 @@ TEST(ProfileJob, WorkedExampleFromATextTrace) {
               TextTrace({TaskIn(0x1000, 100), Enter(0x8000, 110), Enter(0x8100, 130),
                          TaskOut(0x1000, 150), TaskIn(0x2000, 160), TaskOut(0x2000, 200),
                          TaskIn(0x1000, 210), Exit(0x8100, 215), Exit(0x8000, 240)}));
-    test::TJobRun run = RunJob(dir, dir.File("raw.txt"), 0);
+    test::TJobRun run = RunJob(dir, dir.File("raw.txt"), RawForm::Text);
     EXPECT_EQ(run.Lines,
               (Lines{Start, "Read 9 valid records, 0 invalid records. Find 2 functions, 3 tasks.",
                      NoNames, "Process 9 of 9 records.",
@@ -88,9 +86,10 @@ TEST(ProfileJob, ARotatedTraceIsReplayedFromItsEarliestRecordAndWraps) {
     std::vector<RawRecord> records = {Exit(0x300, 60),  Exit(0x200, 70),      Enter(0x200, 10),
                                       Enter(0x300, 20), {0xFFFFFFFFu, 0, 30}, Exit(0x300, 40)};
     records.push_back(Enter(0x300, 50));
-    for (int8_t fileType : {0, 1}) {
+    for (RawForm fileType : {RawForm::Text, RawForm::Binary}) {
         TTempDir dir;
-        WriteFile(dir.File("raw"), fileType == 1 ? BinaryTrace(records) : TextTrace(records));
+        WriteFile(dir.File("raw"),
+                  fileType == RawForm::Binary ? BinaryTrace(records) : TextTrace(records));
         test::TJobRun run = RunJob(dir, dir.File("raw"), fileType);
         EXPECT_EQ(run.Lines[1], "Read 6 valid records, 1 invalid records. Find 2 functions, 1 "
                                 "tasks.");
@@ -113,7 +112,7 @@ TEST(ProfileJob, ATinyRotatedTextTraceWrapsToo) {
     // Smaller than one line read: the whole file is in memory once its header is dropped, and
     // the sweep after the wrap starts with an invalid record.
     WriteFile(dir.File("raw.txt"), "h\n0xffffffff\n0x0\n0x0\n0x1\n0x9\n0x0\n0x0\n0x5\n0x0\n");
-    test::TJobRun run = RunJob(dir, dir.File("raw.txt"), 0);
+    test::TJobRun run = RunJob(dir, dir.File("raw.txt"), RawForm::Text);
     EXPECT_EQ(run.Lines[3], "Process 2 of 2 records.");
     EXPECT_EQ(CallListLines(run.CallList),
               Lines{"00000000,              5,              9,              4,              4,"
@@ -123,7 +122,7 @@ TEST(ProfileJob, ATinyRotatedTextTraceWrapsToo) {
 TEST(ProfileJob, OneValidRecordIsReplayedAlone) {
     TTempDir dir;
     WriteFile(dir.File("raw.bin"), BinaryTrace({{0xFFFFFFFFu, 0, 1}, Enter(0x40, 5)}));
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1);
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary);
     EXPECT_EQ(run.Lines[3], "Process 1 of 1 records.");
     EXPECT_EQ(run.Lines[4], "1 function enter without exit record!");
     EXPECT_EQ(CallListLines(run.CallList),
@@ -134,7 +133,7 @@ TEST(ProfileJob, OneValidRecordIsReplayedAlone) {
 TEST(ProfileJob, NoValidRecordSkipsTheReplayAndStillWritesBothReports) {
     TTempDir dir;
     WriteFile(dir.File("raw.bin"), BinaryTrace({{0xFFFFFFFFu, 0, 1}}) + "abc");
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1);
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary);
     EXPECT_EQ(run.Lines, (Lines{Start,
                                 "Read 0 valid records, 2 invalid records. Find 0 functions, 1 "
                                 "tasks.",
@@ -153,7 +152,7 @@ TEST(ProfileJob, TheStartTaskIsTheOneOfTheEarliestTaskRecord) {
     // matches and closes a slice of 10.
     WriteFile(dir.File("raw.bin"), BinaryTrace({Enter(0x40, 10), Exit(0x40, 15), TaskOut(0x500, 20),
                                                 TaskIn(0x600, 25)}));
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1);
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary);
     EXPECT_NE(run.Profile.find("00000500,           1,             ,             ,"
                                "               10,           10,           10,           10,"),
               std::string::npos)
@@ -165,7 +164,7 @@ TEST(ProfileJob, TheStartTaskIsTheOneOfTheEarliestTaskRecord) {
 TEST(ProfileJob, AnUnwritableCallListEndsThePipelineAfterNaming) {
     TTempDir dir;
     WriteFile(dir.File("raw.bin"), BinaryTrace({Enter(0x40, 5), Exit(0x40, 6)}));
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1, [&](TProfile& job) {
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
         job.CallListFileName = dir.File("no-such-dir/calls.csv");
     });
     EXPECT_EQ(
@@ -178,8 +177,8 @@ TEST(ProfileJob, AnUnwritableCallListEndsThePipelineAfterNaming) {
 TEST(ProfileJob, AnUnwritableProfileIsReportedAfterTheCallList) {
     TTempDir dir;
     WriteFile(dir.File("raw.bin"), BinaryTrace({Enter(0x40, 5), Exit(0x40, 6)}));
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1,
-                               [&](TProfile& job) { job.ProfileFileName = dir.File("."); });
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary,
+                               [&](TJobParameters& job) { job.ProfileFileName = dir.File("."); });
     EXPECT_EQ(run.Lines[run.Lines.size() - 2],
               "!!!Can not open file to output final profile result!!!");
     EXPECT_EQ(CallListLines(run.CallList).size(), 1u);
@@ -190,7 +189,7 @@ TEST(ProfileJob, AFullDiskIsReportedForEachReport) {
         GTEST_SKIP() << "no /dev/full";
     TTempDir dir;
     WriteFile(dir.File("raw.bin"), BinaryTrace({Enter(0x40, 5), Exit(0x40, 6)}));
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1, [](TProfile& job) {
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [](TJobParameters& job) {
         job.CallListFileName = "/dev/full";
         job.ProfileFileName = "/dev/full";
     });
@@ -214,12 +213,13 @@ TEST(ProfileJob, AReportNamingAnInputFileIsNeverOpened) {
     std::filesystem::create_symlink(dir.File("raw.bin"), dir.File("link.csv"));
     std::string relative = std::filesystem::relative(dir.File("raw.bin")).string();
 
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1,
-                               [&](TProfile& job) { job.CallListFileName = dir.File("link.csv"); });
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
+        job.CallListFileName = dir.File("link.csv");
+    });
     EXPECT_EQ(run.Lines[3], "!!!Can not open file to list all function/task calls!!!");
     EXPECT_EQ(test::ReadFile(dir.File("raw.bin")), trace);
 
-    run = RunJob(dir, dir.File("raw.bin"), 1, [&](TProfile& job) {
+    run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
         job.DSPOutFileName = dir.File("program.out");
         job.ProfileFileName = relative;
     });
@@ -227,7 +227,7 @@ TEST(ProfileJob, AReportNamingAnInputFileIsNeverOpened) {
               "!!!Can not open file to output final profile result!!!");
     EXPECT_EQ(test::ReadFile(dir.File("raw.bin")), trace);
 
-    run = RunJob(dir, dir.File("raw.bin"), 1, [&](TProfile& job) {
+    run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
         job.DSPOutFileName = dir.File("program.out");
         job.ProfileFileName = dir.File("./program.out");
     });
@@ -251,7 +251,7 @@ TEST(ProfileJob, AFileThatLosesItsRecordsDuringTheReplayStillEnds) {
         if (line.starts_with("Interval"))
             std::filesystem::resize_file(dir.File("raw.bin"), 0);
     };
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1, {}, &lines);
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, {}, &lines);
     EXPECT_EQ(run.Lines.back(), Complete);
     EXPECT_NE(std::find(run.Lines.begin(), run.Lines.end(), "Process 65536 of 70000 records."),
               run.Lines.end());
@@ -265,7 +265,7 @@ TEST(ProfileJob, ProgressLinesComeAtTheirStrides) {
         records.push_back(i % 2 ? Exit(0x40, 1000 + i) : Enter(0x40, 1000 + i));
     records.push_back(Enter(0x80, 10));
     WriteFile(dir.File("raw.bin"), BinaryTrace(records));
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1);
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary);
     Lines expectedStart = {
         Start,
         "Read 524288 records. Find 1 functions, 1 task...",
@@ -286,8 +286,8 @@ TEST(ProfileJob, TooManyFunctionsEndsTheFirstPassAndTheJobGoesOn) {
     for (uint32_t i = 0; i < 65537; ++i)
         records.push_back(Enter(0x1000 + i * 4, 100 + i));
     WriteFile(dir.File("raw.bin"), BinaryTrace(records));
-    test::TJobRun run =
-        RunJob(dir, dir.File("raw.bin"), 1, [](TProfile& job) { job.CallStackSize = 8192; });
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary,
+                               [](TJobParameters& job) { job.CallStackSize = 8192; });
     EXPECT_EQ(run.Lines[1], "Too many functions! Function number >=65536.");
     EXPECT_EQ(run.Lines[2], "Get 0 function names, 0 task names from .out file.");
     // 65,536 records were counted; the stack of 8,191 frames overflows on the 8,192nd enter.
@@ -303,7 +303,7 @@ TEST(ProfileJob, TooManyTasksEndsTheFirstPass) {
     for (uint32_t i = 1; i <= 1024; ++i)
         records.push_back(TaskIn(i * 4, i));
     WriteFile(dir.File("raw.bin"), BinaryTrace(records));
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), 1);
+    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary);
     EXPECT_EQ(run.Lines[1], "Too many tasks! Task number >=1024.");
     EXPECT_EQ(run.Lines[3], "Process 1023 of 1023 records.");
 }

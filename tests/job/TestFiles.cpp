@@ -84,29 +84,40 @@ std::vector<std::string> TCollectedLines::Lines() const {
     return Collected;
 }
 
-void TRecordedButton::SetEnabled(bool enabled) {
+void TCollectedLines::JobStarted() {
     std::lock_guard guard(Lock);
-    Recorded.push_back(enabled);
+    Happened.push_back("started");
 }
 
-std::vector<bool> TRecordedButton::Changes() const {
+void TCollectedLines::JobEnded(const TJobEnd& end) {
     std::lock_guard guard(Lock);
-    return Recorded;
+    Happened.push_back("ended");
+    Ended = end;
 }
 
-TJobRun RunJob(const TTempDir& dir, const std::string& rawFile, int8_t fileType,
-               const std::function<void(TProfile&)>& configure, TCollectedLines* lines) {
+std::vector<std::string> TCollectedLines::Events() const {
+    std::lock_guard guard(Lock);
+    return Happened;
+}
+
+TJobEnd TCollectedLines::End() const {
+    std::lock_guard guard(Lock);
+    return Ended;
+}
+
+TJobRun RunJob(const TTempDir& dir, const std::string& rawFile, RawForm form,
+               const std::function<void(TJobParameters&)>& configure, TCollectedLines* lines) {
     TCollectedLines ownLines;
     TCollectedLines& status = lines != nullptr ? *lines : ownLines;
     {
-        TProfile job;
-        job.RawDataFileName = rawFile;
-        job.RawDataFileType = fileType;
-        job.CallListFileName = dir.File("calls.csv");
-        job.ProfileFileName = dir.File("profile.csv");
-        job.StatusLines = &status;
+        TJobParameters parameters;
+        parameters.RawDataFileName = rawFile;
+        parameters.RawDataFileType = form;
+        parameters.CallListFileName = dir.File("calls.csv");
+        parameters.ProfileFileName = dir.File("profile.csv");
         if (configure)
-            configure(job);
+            configure(parameters);
+        TProfile job(std::move(parameters), &status);
         job.Start();
         job.WaitFor();
     }

@@ -1,6 +1,7 @@
 // Helpers for engine tests: temporary files, raw traces in both forms, a job runner.
 #pragma once
 
+#include "core/RawFile.h"
 #include "core/RawRecord.h"
 #include "job/Profile.h"
 
@@ -37,26 +38,25 @@ RawRecord Exit(uint32_t function, uint64_t tsc);
 RawRecord TaskIn(uint32_t handle, uint64_t tsc);
 RawRecord TaskOut(uint32_t handle, uint64_t tsc);
 
-// Collects status lines; an optional hook sees each line on the job's thread as it is appended.
-class TCollectedLines : public TStatusLines {
+// Collects status lines and the job's start and end; an optional hook sees each line on the job's
+// thread as it is appended.
+class TCollectedLines : public TJobListener {
 public:
     void Append(std::string_view line) override;
+    void JobStarted() override;
+    void JobEnded(const TJobEnd& end) override;
     std::vector<std::string> Lines() const;
+    // "started" and "ended", in the order they came.
+    std::vector<std::string> Events() const;
+    // How the job ended; Failed until it has.
+    TJobEnd End() const;
     std::function<void(const std::string&)> OnLine;
 
 private:
     mutable std::mutex Lock;
     std::vector<std::string> Collected;
-};
-
-class TRecordedButton : public TProcessButton {
-public:
-    void SetEnabled(bool enabled) override;
-    std::vector<bool> Changes() const;
-
-private:
-    mutable std::mutex Lock;
-    std::vector<bool> Recorded;
+    std::vector<std::string> Happened;
+    TJobEnd Ended{JobOutcome::Failed, {}};
 };
 
 struct TJobRun {
@@ -66,8 +66,8 @@ struct TJobRun {
 };
 
 // Runs one job on a raw file with the reports in `dir`; `configure` may change the parameters.
-TJobRun RunJob(const TTempDir& dir, const std::string& rawFile, int8_t fileType,
-               const std::function<void(TProfile&)>& configure = {},
+TJobRun RunJob(const TTempDir& dir, const std::string& rawFile, RawForm form,
+               const std::function<void(TJobParameters&)>& configure = {},
                TCollectedLines* lines = nullptr);
 
 } // namespace hookmeter::test

@@ -49,8 +49,8 @@ TEST(JobSoak, AThousandJobsInOneProcessHoldNoMoreThanTen) {
     test::TCollectedLines firstLines;
     const auto runJob = [&](test::TCollectedLines* lines) {
         return test::RunJob(
-            dir, dir.File("trace.bin"), 1,
-            [](TProfile& job) { job.DSPOutFileName = HOOKMETER_SAMPLE_EXECUTABLE; }, lines);
+            dir, dir.File("trace.bin"), RawForm::Binary,
+            [](TJobParameters& job) { job.DSPOutFileName = HOOKMETER_SAMPLE_EXECUTABLE; }, lines);
     };
     const test::TJobRun first = runJob(&firstLines);
     ASSERT_EQ(first.Lines.back(), "Profile data processing complete.");

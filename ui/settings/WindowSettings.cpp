@@ -1,5 +1,7 @@
 #include "ui/settings/WindowSettings.h"
 
+#include "job/JobParameters.h"
+
 #include <QFile>
 #include <algorithm>
 #include <charconv>
@@ -65,7 +67,8 @@ int ClampRawDataFileType(int index) {
 }
 
 int ClampCallStackSize(int size) {
-    return std::clamp(size, MinCallStackSize, MaxCallStackSize);
+    return std::clamp(size, int(TJobParameters::MinCallStackSize),
+                      int(TJobParameters::MaxCallStackSize));
 }
 
 void ApplySettings(const TSettingsList& settings, TSettingsControls& controls) {

@@ -10,13 +10,12 @@
 
 namespace hookmeter {
 
-inline constexpr int MinCallStackSize = 64;
-inline constexpr int MaxCallStackSize = 8192;
+// The call-stack box's arrows step by this much; its range and default are the job's.
 inline constexpr int CallStackSizeStep = 64;
-inline constexpr int DefaultCallStackSize = 256;
 
 // The radio group's selected index: -1 none, 0 "text", 1 "binary".
 int ClampRawDataFileType(int index);
+// Within the job's range of call-stack sizes.
 int ClampCallStackSize(int size);
 
 // A stored value that should be an integer but is not; what() is the error box's text.
@@ -38,7 +37,7 @@ public:
     virtual void SetOutputFileNames(const QString& rawDataFileName) = 0;
     virtual void SetParseGlobalSymbolOnly(bool checked) = 0;
     virtual void SetDSPOutFileName(const QString& name) = 0;
-    virtual void SetCallStackSize(int size) = 0; // within 64..8192
+    virtual void SetCallStackSize(int size) = 0; // within the job's range
 
     virtual bool IsMaximised() const = 0;
     virtual int OuterWidth() const = 0;

@@ -1,5 +1,6 @@
 #include "ui/window/FormProfile.h"
 
+#include "hookmeter/Version.h"
 #include "job/OutputNames.h"
 #include "ui/common/ErrorBox.h"
 #include "ui/results/ResultsView.h"
@@ -60,7 +61,6 @@ constexpr int DesignResultsHeight = 330; // the window grows by this much on its
 constexpr int DesignFontPoints = 9;      // 15 pixels high at 120 pixels per inch
 constexpr int FrameWaitMilliseconds = 2000;
 
-const char* const WindowTitle = "Hookmeter v1.1.1";
 const char* const BrowseCaption = "browser...";
 const char* const OpeningStatusText =
     "This tool postprocesses the raw data recorded by hook for program profiling. \n"
@@ -97,7 +97,7 @@ TFormProfile::TFormProfile(const QString& settingsDirectory)
     : SettingsDirectory(settingsDirectory),
       Settings(LoadSettingsFile(SettingsFilePath(settingsDirectory))) {
     setObjectName(QStringLiteral("FormProfile"));
-    setWindowTitle(QString::fromLatin1(WindowTitle));
+    setWindowTitle(QStringLiteral("Hookmeter v") + QString::fromLatin1(ProgramVersion));
     setFont(QFont(QStringLiteral("Tahoma"), DesignFontPoints));
     DesignScale = logicalDpiY() / DesignDotsPerInch;
 
@@ -111,10 +111,8 @@ TFormProfile::TFormProfile(const QString& settingsDirectory)
     SaveDialogProfileFile = std::make_unique<TFileChooser>(ProfileFileDialog, this);
 
     Channel = new TJobChannel(MemoStatus, ButtonProcess, this);
-    connect(Channel, &TJobChannel::ProcessSwitched, this, [this](bool enabled) {
-        if (enabled)
-            RunGuarded(this, [this] { JobEnded(); });
-    });
+    connect(Channel, &TJobChannel::Ended, this,
+            [this](const TJobEnd&) { RunGuarded(this, [this] { JobEnded(); }); });
     const QSize designSize(Scaled(DesignClientWidth),
                            Scaled(DesignClientHeight + DesignResultsHeight) +
                                GroupBoxExtraOutputs->sizeHint().height() +
@@ -289,10 +287,11 @@ QLayout* TFormProfile::BuildCallStackRow() {
         std::max(Scaled(DesignLabelColumnWidth), label->sizeHint().width() + Scaled(DesignMargin)));
 
     UpDownCallStackSize = Named(new QSpinBox(this), "UpDownCallStackSize");
-    UpDownCallStackSize->setRange(MinCallStackSize, MaxCallStackSize);
+    UpDownCallStackSize->setRange(int(TJobParameters::MinCallStackSize),
+                                  int(TJobParameters::MaxCallStackSize));
     UpDownCallStackSize->setSingleStep(CallStackSizeStep);
     UpDownCallStackSize->setGroupSeparatorShown(false);
-    UpDownCallStackSize->setValue(DefaultCallStackSize);
+    UpDownCallStackSize->setValue(int(TJobParameters::DefaultCallStackSize));
     UpDownCallStackSize->setFixedWidth(Scaled(DesignCallStackBoxWidth));
     // The number box inside the spin box is the call-stack box; the arrows take no focus.
     if (auto* numberBox = UpDownCallStackSize->findChild<QLineEdit*>())
@@ -498,9 +497,9 @@ void TFormProfile::ButtonProcessClick() {
     // The previous job has ended; the reaper collects its thread, so nothing here waits.
     if (Job)
         Reaper.Take(std::move(Job));
-    Job = std::make_unique<TProfile>();
+    Job = std::make_unique<TProfile>(JobParameters(), Channel);
     try {
-        StartJob();
+        Job->Start();
     } catch (...) {
         Job.reset(); // a job whose thread could not be made leaves the slot empty
         throw;
@@ -532,32 +531,25 @@ void TFormProfile::JobEnded() {
     }
 }
 
-void TFormProfile::StartJob() {
-    Job->ProcessButton = Channel;
-    Job->StatusLines = Channel;
+TJobParameters TFormProfile::JobParameters() const {
     const auto extra = [this](TExtraOutputsGroup::TOutput output) {
         return QFile::encodeName(GroupBoxExtraOutputs->JobFileName(output)).toStdString();
     };
-    JobFileNames = {JobFileName(EditRawFile),
-                    JobFileName(EditDSPoutFile),
-                    JobFileName(EditCallListFile),
-                    JobFileName(EditProfileFile),
-                    extra(TExtraOutputsGroup::Timeline),
-                    extra(TExtraOutputsGroup::Folded),
-                    extra(TExtraOutputsGroup::Stats)};
-    Job->RawDataFileName = JobFileNames.RawDataFileName;
-    Job->DSPOutFileName = JobFileNames.DSPOutFileName;
-    Job->ParseGlobalSymbolOnly = CheckBoxGlobalSymbolOnly->isChecked();
-    Job->CallListFileName = JobFileNames.CallListFileName;
-    Job->ProfileFileName = JobFileNames.ProfileFileName;
-    Job->RawDataFileType = int8_t(RawDataFileType());
-    Job->CallStackSize = uint32_t(CallStackSize());
-    Job->TimelineFileName = JobFileNames.TimelineFileName;
-    Job->FoldedFileName = JobFileNames.FoldedFileName;
-    Job->StatsFileName = JobFileNames.StatsFileName;
-    Job->ClockHz = GroupBoxExtraOutputs->ClockMHz() * 1e6;
-    Job->CollectResults = true;
-    Job->Start();
+    TJobParameters parameters;
+    parameters.RawDataFileName = JobFileName(EditRawFile);
+    // A raw form the settings left unchosen is read as text.
+    parameters.RawDataFileType = RawDataFileType() == 1 ? RawForm::Binary : RawForm::Text;
+    parameters.DSPOutFileName = JobFileName(EditDSPoutFile);
+    parameters.ParseGlobalSymbolOnly = CheckBoxGlobalSymbolOnly->isChecked();
+    parameters.CallListFileName = JobFileName(EditCallListFile);
+    parameters.ProfileFileName = JobFileName(EditProfileFile);
+    parameters.CallStackSize = uint32_t(CallStackSize());
+    parameters.TimelineFileName = extra(TExtraOutputsGroup::Timeline);
+    parameters.FoldedFileName = extra(TExtraOutputsGroup::Folded);
+    parameters.StatsFileName = extra(TExtraOutputsGroup::Stats);
+    parameters.ClockHz = GroupBoxExtraOutputs->ClockMHz() * 1e6;
+    parameters.CollectResults = true;
+    return parameters;
 }
 
 // ---- the controls as settings ----

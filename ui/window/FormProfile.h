@@ -71,18 +71,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The file names of the current job, copied from the boxes at the press that started it and
-    // kept unchanged while that job exists.
-    struct TJobFileNames {
-        std::string RawDataFileName;
-        std::string DSPOutFileName;
-        std::string CallListFileName;
-        std::string ProfileFileName;
-        std::string TimelineFileName;
-        std::string FoldedFileName;
-        std::string StatsFileName;
-    };
-
     void BuildControls();
     QGroupBox* BuildRawFileGroup();
     QGroupBox* BuildDSPoutFileGroup();
@@ -114,7 +102,8 @@ private:
     void ButtonProfileFileClick();
     void ButtonProcessClick();
     void ButtonStopClick();
-    void StartJob();
+    // What the boxes ask of a job.
+    TJobParameters JobParameters() const;
     void JobEnded();
     // Asked when the window is closed while a job runs: true to stop the job, false to wait.
     bool AskStopOnClose();
@@ -162,8 +151,7 @@ private:
     std::unique_ptr<TFileChooser> SaveDialogProfileFile;
 
     TJobChannel* Channel = nullptr; // a child: outlives the job, which is destroyed first
-    TJobFileNames JobFileNames;
-    TJobReaper Reaper; // destroys earlier jobs away from the GUI thread; outlives Job
+    TJobReaper Reaper;              // destroys earlier jobs away from the GUI thread; outlives Job
     std::unique_ptr<TProfile> Job;
     bool Running = false;       // from the press that started Job until its end is shown
     bool StopRequested = false; // the user asked the running job to stop

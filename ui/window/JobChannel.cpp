@@ -11,12 +11,17 @@ TJobChannel::TJobChannel(QPlainTextEdit* statusBox, QWidget* processButton, QObj
     : QObject(parent), StatusBox(statusBox), ProcessButton(processButton) {}
 
 void TJobChannel::Append(std::string_view line) {
-    Post(
-        {TCommand::TKind::AppendLine, QString::fromLocal8Bit(line.data(), qsizetype(line.size()))});
+    Post({TCommand::TKind::AppendLine,
+          QString::fromLocal8Bit(line.data(), qsizetype(line.size())),
+          {}});
 }
 
-void TJobChannel::SetEnabled(bool enabled) {
-    Post({enabled ? TCommand::TKind::Enable : TCommand::TKind::Disable, {}});
+void TJobChannel::JobStarted() {
+    Post({TCommand::TKind::Start, {}, {}});
+}
+
+void TJobChannel::JobEnded(const TJobEnd& end) {
+    Post({TCommand::TKind::End, {}, end});
 }
 
 void TJobChannel::Post(TCommand command) {
@@ -47,10 +52,11 @@ void TJobChannel::Deliver() {
         }
         AppendLines(lines); // lines queued before the switch are shown before it happens
         lines.clear();
-        const bool enabled = command.Kind == TCommand::TKind::Enable;
+        const bool ended = command.Kind == TCommand::TKind::End;
         if (ProcessButton)
-            ProcessButton->setEnabled(enabled);
-        emit ProcessSwitched(enabled);
+            ProcessButton->setEnabled(ended);
+        if (ended)
+            emit Ended(command.End);
     }
     AppendLines(lines);
 }

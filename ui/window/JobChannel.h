@@ -1,10 +1,10 @@
-// TJobChannel carries a job's two kinds of call (append a status line, switch "Process") from the
-// job's thread to the GUI thread. The job only queues a command and returns: it never waits for the
-// window, so the GUI thread may block on the job (joining it) without a deadlock. The GUI thread
-// carries the commands out in the order the job made them.
+// TJobChannel carries what a job tells its front end (its start, its status lines, its end) from
+// the job's thread to the GUI thread. The job only queues a command and returns: it never waits
+// for the window, so the GUI thread may block on the job (joining it) without a deadlock. The GUI
+// thread carries the commands out in the order the job made them.
 #pragma once
 
-#include "base/StatusLines.h"
+#include "job/JobListener.h"
 
 #include <QObject>
 #include <QPointer>
@@ -17,25 +17,27 @@ class QWidget;
 
 namespace hookmeter {
 
-class TJobChannel final : public QObject, public TStatusLines, public TProcessButton {
+class TJobChannel final : public QObject, public TJobListener {
     Q_OBJECT
 public:
-    // Lives on the GUI thread, like the two widgets it drives.
+    // Lives on the GUI thread, like the two widgets it drives: the status box gets the lines, and
+    // "Process" is off from the job's start to its end.
     TJobChannel(QPlainTextEdit* statusBox, QWidget* processButton, QObject* parent = nullptr);
 
     // Called on the job's thread.
     void Append(std::string_view line) override;
-    void SetEnabled(bool enabled) override;
+    void JobStarted() override;
+    void JobEnded(const TJobEnd& end) override;
 
 signals:
-    // On the GUI thread, right after "Process" was switched as the job asked: off when the job
-    // begins its work, on when it has completed it.
-    void ProcessSwitched(bool enabled);
+    // On the GUI thread, once every line before it is shown and "Process" is on again.
+    void Ended(const hookmeter::TJobEnd& end);
 
 private:
     struct TCommand {
-        enum class TKind { AppendLine, Enable, Disable } Kind;
+        enum class TKind { AppendLine, Start, End } Kind;
         QString Line;
+        TJobEnd End;
     };
 
     void Post(TCommand command);
