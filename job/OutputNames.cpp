@@ -17,7 +17,8 @@ TOutputNames DeriveOutputNames(const std::string& rawDataFileName) {
             --stem;
     }
     std::string base = rawDataFileName.substr(0, stem);
-    return {base + "_call_list.csv", base + "_profile.csv"};
+    return {base + "_call_list.csv", base + "_profile.csv", base + "_timeline.json",
+            base + "_folded.txt", base + "_stats.csv"};
 }
 
 } // namespace hookmeter

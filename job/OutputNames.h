@@ -1,5 +1,5 @@
-// The report names a raw record file name suggests: the name without its last four characters
-// (whatever they are), followed by "_call_list.csv" and "_profile.csv".
+// The output names a raw record file name suggests: the name without its last four characters
+// (whatever they are), followed by each output's ending.
 #pragma once
 
 #include <string>
@@ -7,8 +7,11 @@
 namespace hookmeter {
 
 struct TOutputNames {
-    std::string CallListFileName;
-    std::string ProfileFileName;
+    std::string CallListFileName; // "_call_list.csv"
+    std::string ProfileFileName;  // "_profile.csv"
+    std::string TimelineFileName; // "_timeline.json"
+    std::string FoldedFileName;   // "_folded.txt"
+    std::string StatsFileName;    // "_stats.csv"
 };
 
 // `rawDataFileName` is UTF-8; a character is a whole UTF-8 sequence, never a part of one.

@@ -1,5 +1,5 @@
-// The names the optional outputs get from a raw record file name, the same way the two reports
-// get theirs: the name without its last four characters, followed by the output's ending.
+// The names the window's optional outputs get from a raw record file name: the job's output names,
+// as the boxes show them.
 #pragma once
 
 #include <QString>
@@ -7,9 +7,9 @@
 namespace hookmeter {
 
 struct TExtraOutputNames {
-    QString TimelineFileName; // "_timeline.json"
-    QString FoldedFileName;   // "_folded.txt"
-    QString StatsFileName;    // "_stats.csv"
+    QString TimelineFileName;
+    QString FoldedFileName;
+    QString StatsFileName;
 };
 
 TExtraOutputNames DeriveExtraOutputNames(const QString& rawDataFileName);
