@@ -26,24 +26,6 @@ TDistribution DistributionOf(const TLogHistogram& histogram, uint64_t minimum, u
 
 } // namespace
 
-std::string CallPath(const TCallTree& tree, uint32_t node, const std::string& function) {
-    std::vector<uint32_t> chain;
-    for (uint32_t at = node; at != 0; at = tree.Nodes[at].Parent)
-        chain.push_back(at);
-    std::string path;
-    for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
-        if (!path.empty())
-            path += ';';
-        path += tree.Names[tree.Nodes[*at].Name];
-    }
-    // Tasks and functions share the names: the outermost node is always a task.
-    if (chain.size() < 2 || tree.Names[tree.Nodes[node].Name] != function) {
-        path += path.empty() ? "" : ";...;";
-        path += function;
-    }
-    return path;
-}
-
 TDistributionCollector::TDistributionCollector(TEntryTables& tables, const TCallTreeBuilder& tree)
     : Tables(tables), Tree(tree), Functions(new TFunctionState[tables.FunctionCount]),
       Tasks(new TTaskState[tables.TaskCount]) {}

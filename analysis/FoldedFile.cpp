@@ -30,13 +30,11 @@ void WriteFoldedStacks(TOutputFile& file, const TCallTree& tree) {
     for (size_t node = 1; node < tree.Nodes.size(); ++node) {
         if (tree.Nodes[node].SelfCycles == 0)
             continue;
-        chain.clear();
-        for (uint32_t at = uint32_t(node); at != 0; at = tree.Nodes[at].Parent)
-            chain.push_back(at);
-        for (auto at = chain.rbegin(); at != chain.rend(); ++at) {
-            if (at != chain.rbegin())
+        tree.PathTo(uint32_t(node), chain);
+        for (size_t at = 0; at < chain.size(); ++at) {
+            if (at != 0)
                 file.Write(";");
-            WriteFoldedName(file, tree.Names[tree.Nodes[*at].Name]);
+            WriteFoldedName(file, tree.Names[tree.Nodes[chain[at]].Name]);
         }
         char* out = file.Reserve(2 + MaxDecimalDigits);
         *out++ = ' ';

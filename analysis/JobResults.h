@@ -63,6 +63,10 @@ struct TCallTree {
     std::vector<TCallTreeNode> Nodes;
     std::vector<std::string> Names;
     bool Folded = false; // some paths were deeper than the tree keeps and were folded
+
+    // The nodes from the outermost one (a task) down to `node` itself, into `path`; empty for the
+    // root.
+    void PathTo(uint32_t node, std::vector<uint32_t>& path) const;
 };
 
 // The call path of `node` as "task;outer;...;function" for a call of `function`; when the tree

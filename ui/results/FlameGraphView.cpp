@@ -10,6 +10,7 @@
 #include <QShortcut>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <vector>
 
 namespace hookmeter {
 
@@ -62,10 +63,13 @@ void TFlameGraphView::SetCycleFormat(const TCycleFormat& format) {
 void TFlameGraphView::ShowZoom(uint32_t node) {
     ZoomOutButton->setEnabled(node != 0);
     QStringList path;
-    if (Results)
-        for (const TCallTree& tree = Results->CallTree; node != 0 && node < tree.Nodes.size();
-             node = tree.Nodes[node].Parent)
-            path.prepend(QString::fromStdString(tree.Names[tree.Nodes[node].Name]));
+    if (Results) {
+        const TCallTree& tree = Results->CallTree;
+        std::vector<uint32_t> nodes;
+        tree.PathTo(node, nodes);
+        for (uint32_t at : nodes)
+            path.append(QString::fromStdString(tree.Names[tree.Nodes[at].Name]));
+    }
     QString text = path.isEmpty() ? tr("All tasks") : path.join(QStringLiteral(" \u25b8 "));
     if (FlameGraph->Layout().Truncated())
         text += tr("  (deeper calls are shown when you zoom in)");
