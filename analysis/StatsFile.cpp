@@ -1,7 +1,9 @@
 #include "analysis/StatsFile.h"
 
 #include "base/NumberFormat.h"
+#include "base/TextEscape.h"
 
+#include <string>
 #include <string_view>
 
 namespace hookmeter {
@@ -11,22 +13,10 @@ constexpr char Header[] = "Kind,Address,Name,Calls,InclMin,InclP50,InclP90,InclP
                           "InclMean,ExclMin,ExclP50,ExclP90,ExclP99,ExclMax,ExclMean,"
                           "WorstEnterTSC,WorstTask,WorstPath\r\n";
 
-// A field in double quotes (quotes inside doubled) when it holds a comma, a quote or a line
-// break; as it is otherwise.
 void WriteField(TOutputFile& file, std::string_view text) {
-    file.Write(",");
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        file.Write(text);
-        return;
-    }
-    file.Write("\"");
-    for (size_t quote; (quote = text.find('"')) != std::string_view::npos;) {
-        file.Write(text.substr(0, quote + 1));
-        file.Write("\"");
-        text.remove_prefix(quote + 1);
-    }
-    file.Write(text);
-    file.Write("\"");
+    std::string field = ",";
+    AppendCsvField(field, text);
+    file.Write(field);
 }
 
 void WriteNumber(TOutputFile& file, uint64_t value) {

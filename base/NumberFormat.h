@@ -45,11 +45,20 @@ inline int CountDigits(uint64_t value) {
 
 } // namespace detail
 
+// The digits of hexadecimal numbers, lower case, then upper case.
+inline constexpr char HexDigits[] = "0123456789abcdef0123456789ABCDEF";
+// The digit of the low four bits of `value`.
+inline constexpr char LowerHexDigit(unsigned value) {
+    return HexDigits[value & 0xF];
+}
+inline constexpr char UpperHexDigit(unsigned value) {
+    return HexDigits[16 + (value & 0xF)];
+}
+
 // "%08x"
 inline char* FormatHex8(char* out, uint32_t value) {
-    constexpr char HexDigits[] = "0123456789abcdef";
     for (int i = 7; i >= 0; --i) {
-        out[i] = HexDigits[value & 0xF];
+        out[i] = LowerHexDigit(value);
         value >>= 4;
     }
     return out + 8;

@@ -1,9 +1,9 @@
 #include "base/TextEscape.h"
 
+#include "base/NumberFormat.h"
+
 namespace hookmeter {
 namespace {
-
-constexpr char HexDigits[] = "0123456789ABCDEF";
 
 // The length of the valid UTF-8 sequence at the start of `text`, or 0.
 size_t Utf8SequenceLength(std::string_view text) {
@@ -46,8 +46,8 @@ void AppendJsonString(std::string& out, std::string_view text) {
         size_t length = Utf8SequenceLength(text);
         if (length == 0) {
             out += "\\\\x";
-            out += HexDigits[c >> 4];
-            out += HexDigits[c & 0xF];
+            out += UpperHexDigit(c >> 4);
+            out += UpperHexDigit(c);
             length = 1;
         } else if (c == '"') {
             out += "\\\"";
@@ -55,12 +55,47 @@ void AppendJsonString(std::string& out, std::string_view text) {
             out += "\\\\\\\\";
         } else if (c < 0x20 || c == 0x7F) {
             out += "\\u00";
-            out += HexDigits[c >> 4];
-            out += HexDigits[c & 0xF];
+            out += UpperHexDigit(c >> 4);
+            out += UpperHexDigit(c);
         } else {
             out.append(text.data(), length);
         }
         text.remove_prefix(length);
+    }
+}
+
+void AppendCsvField(std::string& out, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (size_t quote; (quote = text.find('"')) != std::string_view::npos;) {
+        out += text.substr(0, quote + 1);
+        out += '"';
+        text.remove_prefix(quote + 1);
+    }
+    out += text;
+    out += '"';
+}
+
+void AppendVisibleText(std::string& out, std::string_view text) {
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += LowerHexDigit(byte >> 4);
+            out += LowerHexDigit(byte);
+        } else {
+            out += c;
+        }
+    }
+}
+
+void AppendFoldedFrame(std::string& out, std::string_view text) {
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += c == ';' ? ':' : byte < 0x20 || byte == 0x7F ? '?' : c;
     }
 }
 

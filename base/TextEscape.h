@@ -1,7 +1,6 @@
-// Text for JSON strings (RFC 8259). Valid UTF-8 is kept as it is; '"' and control characters
-// are escaped. No byte is lost: each byte that is not part of a valid UTF-8 sequence becomes
-// the four characters \xNN (two upper-case hex digits), and a backslash becomes two
-// backslashes, so the original bytes can always be told apart and restored.
+// How names are written into each output format. Names come from the executable as they are, so
+// any byte may occur; each format has one rule here, and no byte is lost where the format can
+// carry it.
 #pragma once
 
 #include <string>
@@ -9,7 +8,21 @@
 
 namespace hookmeter {
 
-// Appends `text` as the content of a JSON string, without the enclosing quotes.
+// The content of a JSON string (RFC 8259), without the enclosing quotes. Valid UTF-8 is kept as
+// it is; '"' and control characters are escaped. Each byte that is not part of a valid UTF-8
+// sequence becomes the four characters \xNN (two upper-case hex digits), and a backslash becomes
+// two backslashes, so the original bytes can always be told apart and restored.
 void AppendJsonString(std::string& out, std::string_view text);
+
+// A CSV field (RFC 4180): in double quotes, with quotes inside doubled, when it holds a comma, a
+// quote or a line break; as it is otherwise.
+void AppendCsvField(std::string& out, std::string_view text);
+
+// A name in a plain-text table: control characters as \xNN (two lower-case hex digits).
+void AppendVisibleText(std::string& out, std::string_view text);
+
+// A frame of a folded stack: ';' separates frames, so it becomes ':'; line breaks and other
+// control characters become '?'.
+void AppendFoldedFrame(std::string& out, std::string_view text);
 
 } // namespace hookmeter

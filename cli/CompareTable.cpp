@@ -1,6 +1,7 @@
 #include "cli/CompareTable.h"
 
 #include "base/NumberFormat.h"
+#include "base/TextEscape.h"
 
 #include <algorithm>
 #include <array>
@@ -122,19 +123,8 @@ std::string CallsText(uint64_t minCalls) {
 } // namespace
 
 std::string DisplayName(const TComparedRow& row) {
-    constexpr char HexDigits[] = "0123456789abcdef";
     std::string shown;
-    shown.reserve(row.Name.size());
-    for (char c : row.Name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            shown += "\\x";
-            shown += HexDigits[byte >> 4];
-            shown += HexDigits[byte & 0xf];
-        } else {
-            shown += c;
-        }
-    }
+    AppendVisibleText(shown, row.Name);
     if (row.Numbered)
         shown += " at " + Hex8(row.Address);
     return shown;

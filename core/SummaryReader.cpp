@@ -1,5 +1,7 @@
 #include "core/SummaryReader.h"
 
+#include "core/SummaryFormat.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -8,16 +10,13 @@
 namespace hookmeter {
 namespace {
 
-constexpr std::string_view FunctionHeader =
-    "Address ,ExecuteTimes,MinIncluCycle,MaxIncluCycle,AverageIncluCycle,MinExcluCycle,"
-    "MaxExcluCycle,AverageExcluCycle,Percentage,Name";
-constexpr std::string_view TaskHeader =
-    "Address   ,EnterTimes,             ,             ,SubTotalCycles   ,MinimumCycles,"
-    "MaximumCycles,AverageCycles    ,Percentage,Name";
-constexpr std::string_view TaskSectionStart = "Tasks,,";
+using summary::FiguresPerRow;
 
-// The fields of a row before its name, which is the rest of the line and may hold commas.
-constexpr size_t FiguresPerRow = 9;
+// The start of the task section's line, "Tasks,,".
+bool StartsTaskSection(std::string_view line) {
+    return line.starts_with(summary::TaskSectionTitle) &&
+           line.substr(summary::TaskSectionTitle.size()).starts_with(",,");
+}
 constexpr std::string_view FunctionFields[FiguresPerRow] = {
     "Address",       "ExecuteTimes",  "MinIncluCycle",     "MaxIncluCycle", "AverageIncluCycle",
     "MinExcluCycle", "MaxExcluCycle", "AverageExcluCycle", "Percentage"};
@@ -96,9 +95,9 @@ private:
 bool ParseSectionLine(std::string_view line, std::string_view title, uint64_t& validCycles) {
     TFixedLine fixed(line);
     uint64_t percent = 0;
-    return fixed.Text(title) && fixed.Text(",,ValidCycles=,") && fixed.Number(validCycles) &&
-           fixed.Text(",Valid/Total=,") && fixed.Number(percent) && fixed.Text("%") &&
-           fixed.AtEnd();
+    return fixed.Text(title) && fixed.Text(summary::ValidCyclesKey) && fixed.Number(validCycles) &&
+           fixed.Text(summary::ValidPercentKey) && fixed.Number(percent) &&
+           fixed.Text(summary::SectionEnd) && fixed.AtEnd();
 }
 
 uint64_t SaturatingProduct(uint64_t a, uint64_t b) {
@@ -194,29 +193,30 @@ void TSummaryParser::TakeLine(std::string_view line) {
     case TState::Span: {
         TFixedLine fixed(line);
         uint64_t last = 0, first = 0;
-        if (!(fixed.Text("LastTSC=,") && fixed.Number(last) && fixed.Text(",FirstTSC=,") &&
-              fixed.Number(first) && fixed.Text(",TotalCycles=,") &&
-              fixed.Number(Parsed.TotalCycles) && fixed.Text(",") && fixed.AtEnd()))
+        if (!(fixed.Text(summary::LastTSCKey) && fixed.Number(last) &&
+              fixed.Text(summary::FirstTSCKey) && fixed.Number(first) &&
+              fixed.Text(summary::TotalCyclesKey) && fixed.Number(Parsed.TotalCycles) &&
+              fixed.Text(summary::SpanEnd) && fixed.AtEnd()))
             return Fail(LineNumber, "the first line is not \"LastTSC=,N,FirstTSC=,N,"
                                     "TotalCycles=,N,\"");
         State = TState::FunctionSection;
         return;
     }
     case TState::FunctionSection:
-        if (!ParseSectionLine(line, "Functions", Parsed.FunctionCycles))
+        if (!ParseSectionLine(line, summary::FunctionSectionTitle, Parsed.FunctionCycles))
             return Fail(LineNumber, "the second line is not \"Functions,,ValidCycles=,N,"
                                     "Valid/Total=,N%\"");
         State = TState::FunctionHeader;
         return;
     case TState::FunctionHeader:
-        if (line != FunctionHeader)
+        if (line != summary::FunctionHeader)
             return Fail(LineNumber, "the third line is not the function header");
         State = TState::FunctionRows;
         return;
     case TState::FunctionRows:
         if (PendingEmptyLine != 0) {
-            if (line.starts_with(TaskSectionStart)) {
-                if (!ParseSectionLine(line, "Tasks", Parsed.TaskCycles))
+            if (StartsTaskSection(line)) {
+                if (!ParseSectionLine(line, summary::TaskSectionTitle, Parsed.TaskCycles))
                     return Fail(LineNumber, "not a \"Tasks,,ValidCycles=,N,Valid/Total=,N%\" line");
                 PendingEmptyLine = 0;
                 SectionAddresses.clear();
@@ -236,7 +236,7 @@ void TSummaryParser::TakeLine(std::string_view line) {
             TakeRow(line, Parsed.Functions, false);
         return;
     case TState::TaskHeader:
-        if (line != TaskHeader)
+        if (line != summary::TaskHeader)
             return Fail(LineNumber, "the line after the \"Tasks\" line is not the task header");
         State = TState::TaskRows;
         return;

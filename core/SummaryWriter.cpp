@@ -2,20 +2,17 @@
 
 #include "base/NumberFormat.h"
 #include "core/ExchangeSortOrder.h"
+#include "core/SummaryFormat.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace hookmeter {
 namespace {
 
-constexpr char FunctionHeader[] = "Address ,ExecuteTimes,MinIncluCycle,MaxIncluCycle,"
-                                  "AverageIncluCycle,MinExcluCycle,MaxExcluCycle,"
-                                  "AverageExcluCycle,Percentage,Name\n";
-constexpr char TaskHeader[] = "Address   ,EnterTimes,             ,             ,SubTotalCycles   "
-                              ",MinimumCycles,MaximumCycles,AverageCycles    ,Percentage,Name\n";
 constexpr size_t MaxLineFigures = 512; // the numeric part of any summary line fits in this
 
 template <typename Entry, typename KeyOf> void ExchangeSort(std::span<Entry> entries, KeyOf keyOf) {
@@ -44,10 +41,14 @@ char* FormatFraction(char* out, uint64_t part, uint64_t whole) {
     return std::to_chars(out, out + 64, fraction, std::chars_format::fixed, 8).ptr;
 }
 
-char* Append(char* out, const char* text) {
-    size_t length = std::strlen(text);
-    std::memcpy(out, text, length);
-    return out + length;
+char* Append(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+void WriteLine(TOutputFile& file, std::string_view line) {
+    file.Write(line);
+    file.Write("\n");
 }
 
 void WriteName(TOutputFile& file, const char* name) {
@@ -56,15 +57,16 @@ void WriteName(TOutputFile& file, const char* name) {
     file.Write("\n");
 }
 
-void WriteSectionLine(TOutputFile& file, const char* title, uint64_t validCycles,
+void WriteSectionLine(TOutputFile& file, std::string_view title, uint64_t validCycles,
                       uint64_t totalCycles) {
     char* out = file.Reserve(MaxLineFigures);
     out = Append(out, title);
-    out = Append(out, ",,ValidCycles=,");
+    out = Append(out, summary::ValidCyclesKey);
     out = FormatUnsigned(out, validCycles, 0);
-    out = Append(out, ",Valid/Total=,");
+    out = Append(out, summary::ValidPercentKey);
     out = FormatUnsigned(out, ValidPercent(validCycles, totalCycles), 0);
-    out = Append(out, "%\n");
+    out = Append(out, summary::SectionEnd);
+    *out++ = '\n';
     file.Commit(out);
 }
 
@@ -143,23 +145,25 @@ void WriteProfileSummary(TOutputFile& file, std::span<FunctionEntry> functions,
     SortFunctionsByExclusive(functions);
     uint64_t totalCycles = lastTSC - firstTSC;
     char* out = file.Reserve(MaxLineFigures);
-    out = Append(out, "LastTSC=,");
+    out = Append(out, summary::LastTSCKey);
     out = FormatUnsigned(out, lastTSC, 0);
-    out = Append(out, ",FirstTSC=,");
+    out = Append(out, summary::FirstTSCKey);
     out = FormatUnsigned(out, firstTSC, 0);
-    out = Append(out, ",TotalCycles=,");
+    out = Append(out, summary::TotalCyclesKey);
     out = FormatUnsigned(out, totalCycles, 0);
-    out = Append(out, ",\n");
+    out = Append(out, summary::SpanEnd);
+    *out++ = '\n';
     file.Commit(out);
-    WriteSectionLine(file, "Functions", totals.FunctionValidCycles, totalCycles);
-    file.Write(FunctionHeader);
+    WriteSectionLine(file, summary::FunctionSectionTitle, totals.FunctionValidCycles, totalCycles);
+    WriteLine(file, summary::FunctionHeader);
     for (const FunctionEntry& f : functions)
         WriteFunctionRow(file, f, totals.FunctionValidCycles);
 
     if (tasks.size() <= 1)
         return;
-    WriteSectionLine(file, "\nTasks", totals.TaskValidCycles, totalCycles);
-    file.Write(TaskHeader);
+    file.Write("\n");
+    WriteSectionLine(file, summary::TaskSectionTitle, totals.TaskValidCycles, totalCycles);
+    WriteLine(file, summary::TaskHeader);
     SortTasksByCycles(tasks);
     for (const TaskEntry& t : tasks)
         WriteTaskRow(file, t, totals.TaskValidCycles);
