@@ -37,12 +37,6 @@ public:
     uint32_t NameOfFunction(const FunctionEntry& function) const {
         return TaskCount + Tables.IndexOf(function);
     }
-    // Until Take, the nodes' TotalCycles hold the filters below and their SelfCycles lack the
-    // last few calls.
-    const std::vector<TCallTreeNode>& Nodes() const { return TreeNodes; }
-    // Some call had to be counted in its caller's node because the tree was full or its path
-    // too deep.
-    bool Folded() const { return WasFolded; }
     // Hands the tree over with TotalCycles filled in; `names` are indexed like node names.
     TCallTree Take(std::vector<std::string> names);
 

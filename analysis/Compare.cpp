@@ -1,5 +1,7 @@
 #include "analysis/Compare.h"
 
+#include "core/Naming.h"
+
 #include <algorithm>
 #include <limits>
 #include <string_view>
@@ -7,13 +9,6 @@
 
 namespace hookmeter {
 namespace {
-
-bool IsNumberedName(std::string_view name, std::string_view prefix) {
-    if (!name.starts_with(prefix) || name.size() == prefix.size())
-        return false;
-    name.remove_prefix(prefix.size());
-    return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 class TSectionMatcher {
 public:
@@ -150,8 +145,8 @@ double TComparedRow::AverageChangePercent() const {
 }
 
 TComparison CompareSummaries(const TProfileSummary& before, const TProfileSummary& after) {
-    return {CompareSection(before.Functions, after.Functions, "?function #"),
-            CompareSection(before.Tasks, after.Tasks, "?task #")};
+    return {CompareSection(before.Functions, after.Functions, FunctionNamePrefix),
+            CompareSection(before.Tasks, after.Tasks, TaskNamePrefix)};
 }
 
 std::vector<const TComparedRow*> FindRegressions(const TComparison& comparison, const TGate& gate) {

@@ -44,7 +44,6 @@ public:
     bool Close();
     // Stops writing and removes the temporary file; the final name keeps what it held.
     void Discard();
-    bool IsOpen() const { return File != nullptr; }
 
     // Room for `length` more bytes at the returned position; Commit what was written there.
     // `length` must not exceed ReserveLimit.

@@ -1,5 +1,5 @@
-// TFuncTaskList: a fixed-capacity list of unsigned 32-bit keys in strictly ascending order.
-// It turns a function address or task handle into the index of its entry.
+// TFuncTaskList: a fixed-capacity list of unsigned 32-bit keys in strictly ascending order, filled
+// by the first pass. Its order is the order of the entry arrays built from it.
 #pragma once
 
 #include "base/KeyIndex.h"
@@ -17,7 +17,8 @@ public:
     // before the call returns Capacity without searching; the add that fills it returns Capacity
     // with its key stored.
     uint32_t Add(uint32_t key);
-    // The slot that holds the key, or -1.
+    // The slot that holds the key, or -1. For tests: the job finds entries through the tables'
+    // hash indexes, which give the same index.
     int32_t IndexOf(uint32_t key) const;
 
     uint32_t Capacity() const { return Capacity_; }

@@ -2,6 +2,7 @@
 
 #include "symbols/SymbolList.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace hookmeter {
@@ -10,8 +11,6 @@ namespace {
 
 constexpr size_t FunctionNameSlot = 24;
 constexpr size_t TaskNameSlot = 16;
-constexpr const char* FunctionNamePrefix = "?function #";
-constexpr const char* TaskNamePrefix = "?task #";
 constexpr const char* FirstTaskName = "main";
 
 uint32_t FunctionKey(const FunctionEntry& entry) {
@@ -39,7 +38,7 @@ uint32_t NameFromSymbols(std::span<Entry> entries, const TSymbolList& symbols,
 // in a block of fixed-size slots; no block when there is nothing to name.
 template <typename Entry>
 std::unique_ptr<char[]> NumberUnnamed(std::span<Entry> entries, size_t unnamedCount,
-                                      size_t slotSize, const char* prefix) {
+                                      size_t slotSize, std::string_view prefix) {
     if (unnamedCount == 0)
         return nullptr;
     auto block = std::make_unique<char[]>(unnamedCount * slotSize);
@@ -48,7 +47,7 @@ std::unique_ptr<char[]> NumberUnnamed(std::span<Entry> entries, size_t unnamedCo
         if (entry.Name)
             continue;
         char* slot = block.get() + size_t(ordinal) * slotSize;
-        std::snprintf(slot, slotSize, "%s%u", prefix, ordinal);
+        std::snprintf(slot, slotSize, "%.*s%u", int(prefix.size()), prefix.data(), ordinal);
         entry.Name = slot;
         ++ordinal;
     }
@@ -56,6 +55,13 @@ std::unique_ptr<char[]> NumberUnnamed(std::span<Entry> entries, size_t unnamedCo
 }
 
 } // namespace
+
+bool IsNumberedName(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix) || name.size() == prefix.size())
+        return false;
+    name.remove_prefix(prefix.size());
+    return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 TNames::TNames() = default;
 TNames::~TNames() = default;

@@ -8,10 +8,18 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace hookmeter {
 
 class TSymbolList;
+
+// The numbered names of entries whose address carries no symbol: the prefix, then the ordinal.
+inline constexpr std::string_view FunctionNamePrefix = "?function #";
+inline constexpr std::string_view TaskNamePrefix = "?task #";
+
+// True for a numbered name with that prefix. Such names are not stable between runs.
+bool IsNumberedName(std::string_view name, std::string_view prefix);
 
 // Everything the entries' names point into; it must outlive every use of the names.
 struct TNames {

@@ -1,6 +1,8 @@
 // What the call-stack replay tells its outputs. The replay keeps the stacks and the statistics;
 // every output (the call list, the timeline, the folded stacks, the distributions) watches these
-// events and decides alone what to write. Events come in time order, on the job's thread.
+// events and decides alone what to write. Events come in time order: the call list gets them on
+// the replay's thread, the other outputs on threads of their own (job/ObserverThreads), which
+// rebuild the same stacks from a copy of the events.
 #pragma once
 
 #include "core/Entries.h"

@@ -34,9 +34,6 @@ public:
     // Closes the timeline as valid JSON also when the job ends early.
     ~TJobOutputs();
 
-    // True when anything beyond the two reports is wanted.
-    bool Wanted() const { return IsWanted; }
-
     // Opens the timeline and sets up the observers; returns the observer for the replay.
     TReplayObserver& Start(TCallListWriter& callList, TStatusReporter& status,
                            const TaskEntry& startTask, uint64_t firstTSC);

@@ -50,7 +50,6 @@ public:
     // file that was not read.
     uint32_t Capacity() const { return Capacity_; }
     int32_t Count() const { return int32_t(Symbols.size()); }
-    bool GlobalOnly() const { return GlobalOnly_; }
     std::span<const SymbolEntry> Entries() const { return Symbols; }
     // One line saying why names could not be read, as a status line; empty when there is none.
     const std::string& Problem() const { return Problem_; }

@@ -83,6 +83,11 @@ protected:
                 std::make_error_code(std::errc::resource_unavailable_try_again));
         return TObserverThreads::StartThread(std::move(loop));
     }
+
+public:
+    int StartsTried() const { return Started; }
+
+private:
     int Started = 0;
 };
 
@@ -154,13 +159,17 @@ TEST(ObserverThreads, HandOnEveryEventInOrderWithTheSameStacks) {
         EXPECT_EQ(second.Events, direct.Events);
     }
 
-    TRecorder withoutThreads;
+    // The first thread starts, the second cannot: the replay's thread hands every event to both
+    // targets itself, and the thread that did start gets nothing twice.
+    TRecorder firstWithout, secondWithout;
     TRandomReplay replayWithoutThreads;
-    TOneThreadOnly threads(replayWithoutThreads.tables, StackSize, {&withoutThreads});
+    TOneThreadOnly threads(replayWithoutThreads.tables, StackSize, {&firstWithout, &secondWithout});
     threads.Start();
+    EXPECT_EQ(threads.StartsTried(), 2);
     replayWithoutThreads.Run(threads);
     threads.Finish();
-    EXPECT_EQ(withoutThreads.Events, direct.Events);
+    EXPECT_EQ(firstWithout.Events, direct.Events);
+    EXPECT_EQ(secondWithout.Events, direct.Events);
 }
 
 TEST(ObserverThreads, AnObserversFailureIsThrownOnTheReplaysThread) {
