@@ -144,7 +144,7 @@ double TComparedRow::AverageChangePercent() const {
     return double(change * 100 / (long double)AverageBefore);
 }
 
-TComparison CompareSummaries(const TProfileSummary& before, const TProfileSummary& after) {
+TComparison CompareSummaries(const TParsedSummary& before, const TParsedSummary& after) {
     return {CompareSection(before.Functions, after.Functions, FunctionNamePrefix),
             CompareSection(before.Tasks, after.Tasks, TaskNamePrefix)};
 }

@@ -37,7 +37,7 @@ struct TComparison {
 // Functions and tasks are matched by name; a numbered name is not stable between runs, so those
 // are matched by address with a numbered name of the other run. Where one name is on several
 // rows, rows at the same address pair first, then the others in address order.
-TComparison CompareSummaries(const TProfileSummary& before, const TProfileSummary& after);
+TComparison CompareSummaries(const TParsedSummary& before, const TParsedSummary& after);
 
 struct TGate {
     double ThresholdPercent = 0;

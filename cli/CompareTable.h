@@ -10,7 +10,7 @@ namespace hookmeter {
 
 struct TComparedFile {
     std::string FileName;
-    const TProfileSummary* Summary;
+    const TParsedSummary* Summary;
 };
 
 // The two files, then the functions and, when a summary has them, the tasks: one row each with

@@ -25,7 +25,7 @@ TSummaryFile ReadProfileSummaryFile(const std::string& fileName) {
     std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         return ReadError(fileName, errno);
-    TSummaryParser parser;
+    TSummaryReader parser;
     std::vector<char> block(BlockSize);
     for (;;) {
         const size_t got = std::fread(block.data(), 1, block.size(), file.get());

@@ -9,7 +9,7 @@
 namespace hookmeter {
 
 struct TSummaryFile {
-    std::optional<TProfileSummary> Summary;
+    std::optional<TParsedSummary> Summary;
     std::string Error; // when Summary is empty: "FILE:LINE: why", or "FILE: why" for a read error
 };
 

@@ -127,7 +127,7 @@ uint64_t EstimateTotal(uint64_t calls, uint64_t average, double share, uint64_t 
 
 } // namespace
 
-bool TSummaryParser::Feed(std::string_view text) {
+bool TSummaryReader::Feed(std::string_view text) {
     while (FailedLine == 0) {
         const size_t end = text.find('\n');
         if (end == std::string_view::npos) {
@@ -148,7 +148,7 @@ bool TSummaryParser::Feed(std::string_view text) {
     return FailedLine == 0;
 }
 
-bool TSummaryParser::Finish() {
+bool TSummaryReader::Finish() {
     if (FailedLine != 0)
         return false;
     if (!Partial.empty()) { // the last line has no line break
@@ -182,7 +182,7 @@ bool TSummaryParser::Finish() {
     return FailedLine == 0;
 }
 
-void TSummaryParser::TakeLine(std::string_view line) {
+void TSummaryReader::TakeLine(std::string_view line) {
     ++LineNumber;
     if (LineNumber == 1)
         CrLf = line.ends_with('\r');
@@ -249,7 +249,7 @@ void TSummaryParser::TakeLine(std::string_view line) {
 
 // Names are written as they are, so a name with a line break goes on over the following lines.
 // Such a line cannot start like a row: any line that does is read as one.
-bool TSummaryParser::ContinueName(std::vector<TSummaryRow>& rows, std::string_view line) {
+bool TSummaryReader::ContinueName(std::vector<TSummaryRow>& rows, std::string_view line) {
     if (rows.empty() || StartsLikeRow(line))
         return false;
     rows.back().Name += '\n';
@@ -257,7 +257,7 @@ bool TSummaryParser::ContinueName(std::vector<TSummaryRow>& rows, std::string_vi
     return true;
 }
 
-bool TSummaryParser::TakeRow(std::string_view line, std::vector<TSummaryRow>& rows, bool taskRow) {
+bool TSummaryReader::TakeRow(std::string_view line, std::vector<TSummaryRow>& rows, bool taskRow) {
     const std::string_view* names = taskRow ? TaskFields : FunctionFields;
     const char* kind = taskRow ? "task row" : "function row";
     std::string_view fields[FiguresPerRow];
@@ -311,20 +311,20 @@ bool TSummaryParser::TakeRow(std::string_view line, std::vector<TSummaryRow>& ro
     return true;
 }
 
-size_t TSummaryParser::LongestLine() const {
+size_t TSummaryReader::LongestLine() const {
     const bool rows = State == TState::FunctionRows || State == TState::TaskRows;
     return rows ? LongestRowLine : LongestHeaderLine;
 }
 
-void TSummaryParser::Fail(uint64_t line, std::string reason) {
+void TSummaryReader::Fail(uint64_t line, std::string reason) {
     if (FailedLine != 0)
         return;
     FailedLine = line;
     Reason = std::move(reason);
 }
 
-TSummaryParser ParseProfileSummary(std::string_view text) {
-    TSummaryParser parser;
+TSummaryReader ParseProfileSummary(std::string_view text) {
+    TSummaryReader parser;
     parser.Feed(text);
     parser.Finish();
     return parser;

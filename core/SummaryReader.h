@@ -20,27 +20,27 @@ struct TSummaryRow {
     friend bool operator==(const TSummaryRow&, const TSummaryRow&) = default;
 };
 
-struct TProfileSummary {
+struct TParsedSummary {
     uint64_t TotalCycles = 0;
     uint64_t FunctionCycles = 0; // the function section's ValidCycles
     uint64_t TaskCycles = 0;     // the task section's ValidCycles
     std::vector<TSummaryRow> Functions;
     std::vector<TSummaryRow> Tasks; // empty when the summary has no task section
 
-    friend bool operator==(const TProfileSummary&, const TProfileSummary&) = default;
+    friend bool operator==(const TParsedSummary&, const TParsedSummary&) = default;
 };
 
 // Takes a summary in pieces of any size (lines may span pieces) and stops at the first line that
 // does not belong in a summary. Lines end with "\n", or all of them with "\r\n".
-class TSummaryParser {
+class TSummaryReader {
 public:
     // False once the text stopped making sense; later pieces are ignored.
     bool Feed(std::string_view text);
     // Call after the last piece. False when the summary is incomplete or does not make sense.
     bool Finish();
 
-    const TProfileSummary& Summary() const { return Parsed; }
-    TProfileSummary TakeSummary() { return std::move(Parsed); }
+    const TParsedSummary& Summary() const { return Parsed; }
+    TParsedSummary TakeSummary() { return std::move(Parsed); }
     uint64_t ErrorLine() const { return FailedLine; } // 1-based
     const std::string& Error() const { return Reason; }
 
@@ -53,7 +53,7 @@ private:
     size_t LongestLine() const;
     void Fail(uint64_t line, std::string reason);
 
-    TProfileSummary Parsed;
+    TParsedSummary Parsed;
     TState State = TState::Span;
     std::string Partial; // the start of a line that the next piece continues
     uint64_t LineNumber = 0;
@@ -65,6 +65,6 @@ private:
 };
 
 // The whole summary at once.
-TSummaryParser ParseProfileSummary(std::string_view text);
+TSummaryReader ParseProfileSummary(std::string_view text);
 
 } // namespace hookmeter

@@ -85,9 +85,9 @@ TEST(CompareSummaryReader, ReadsBackWhatTheJobWrites) {
     for (uint64_t largestTotal : {uint64_t{1000000}, Max64 / 64}) {
         TEntries entries = RandomEntries(random, largestTotal);
         const std::string text = WrittenSummary(entries.Functions, entries.Tasks);
-        TSummaryParser parsed = ParseProfileSummary(text);
+        TSummaryReader parsed = ParseProfileSummary(text);
         ASSERT_EQ(parsed.Error(), "") << "line " << parsed.ErrorLine();
-        const TProfileSummary& summary = parsed.Summary();
+        const TParsedSummary& summary = parsed.Summary();
         EXPECT_EQ(summary.TotalCycles, Max64 >> 1);
         ASSERT_EQ(summary.Functions.size(), entries.Functions.size());
         for (size_t i = 0; i < entries.Functions.size(); ++i) {
@@ -115,7 +115,7 @@ TEST(CompareSummaryReader, ReadsBackWhatTheJobWrites) {
         // The same summary with CRLF line ends, or handed over in pieces of any size.
         EXPECT_EQ(ParseProfileSummary(WithCrLf(text)).Summary(), summary);
         for (size_t piece : {1, 2, 3, 7, 64, 4093}) {
-            TSummaryParser parser;
+            TSummaryReader parser;
             for (size_t at = 0; at < text.size(); at += piece)
                 parser.Feed(std::string_view(text).substr(at, piece));
             ASSERT_TRUE(parser.Finish()) << piece;
@@ -128,9 +128,9 @@ TEST(CompareSummaryReader, FiguresUpTo64Bits) {
     std::vector<FunctionEntry> functions = {Function(0xfffffffc, "big", 0xffffffff, Max64),
                                             Function(0x10, "one call", 1, Max64 - 1)};
     std::vector<TaskEntry> tasks = {Task(0, "main", 0, 0), Task(4, "t", 1, Max64)};
-    TSummaryParser parsed = ParseProfileSummary(WrittenSummary(functions, tasks));
+    TSummaryReader parsed = ParseProfileSummary(WrittenSummary(functions, tasks));
     ASSERT_EQ(parsed.Error(), "");
-    const TProfileSummary& summary = parsed.Summary();
+    const TParsedSummary& summary = parsed.Summary();
     EXPECT_EQ(summary.Functions[0].AverageCycles, Max64 / 0xffffffff);
     EXPECT_EQ(summary.Functions[1].TotalCycles, Max64 - 1); // one call: the average is the total
     EXPECT_EQ(summary.Tasks[0].TotalCycles, Max64);
@@ -171,7 +171,7 @@ TEST(CompareSummaryReader, NamesTheLineWhereATextStopsBeingASummary) {
              {top + row + tasks, 7},
              {top + row + tasks + header, 7},
          }) {
-        TSummaryParser parsed = ParseProfileSummary(bad.Text);
+        TSummaryReader parsed = ParseProfileSummary(bad.Text);
         EXPECT_EQ(parsed.ErrorLine(), bad.Line) << bad.Text.substr(0, 300);
         EXPECT_NE(parsed.Error(), "");
     }
@@ -207,7 +207,7 @@ bool IsNew(const std::vector<TComparedRow>& rows, uint64_t totalAfter) {
 }
 
 TEST(Compare, MatchesByNameAndNumberedNamesByAddress) {
-    TProfileSummary before, after;
+    TParsedSummary before, after;
     before.Functions = {Row("moved", 0x10, 100),        Row("?function #0", 0x20, 200),
                         Row("?function #1", 0x30, 300), Row("twin", 0x40, 400),
                         Row("twin", 0x50, 500),         Row("gone", 0x60, 600)};
@@ -239,7 +239,7 @@ TEST(Compare, MatchesByNameAndNumberedNamesByAddress) {
 }
 
 TEST(Compare, TheTableShowsEveryRowOnALineOfItsOwn) {
-    TProfileSummary before, after;
+    TParsedSummary before, after;
     before.Functions = {Row("two\nlines", 0x10, 100), Row("gone", 0x20, 5)};
     after.Functions = {Row("two\nlines", 0x10, 150), Row("?function #0", 0x30, 7)};
     after.Tasks = {Row("main", 0, 10)};
@@ -255,7 +255,7 @@ TEST(Compare, TheTableShowsEveryRowOnALineOfItsOwn) {
 }
 
 TEST(Compare, TheGateTakesFunctionsThatGrewMoreThanTheThresholdWithEnoughCalls) {
-    TProfileSummary before, after;
+    TParsedSummary before, after;
     before.Functions = {Row("by5", 0x10, 1000, 10),     Row("by6", 0x20, 1000, 10),
                         Row("fewBefore", 0x30, 100, 1), Row("fewAfter", 0x38, 200, 2),
                         Row("fromZero", 0x40, 0, 5),    Row("faster", 0x50, 2000, 10),
