@@ -2,6 +2,8 @@
 
 #include "base/NumberFormat.h"
 
+#include <array>
+
 namespace hookmeter {
 namespace {
 
@@ -93,10 +95,17 @@ void AppendVisibleText(std::string& out, std::string_view text) {
 }
 
 void AppendFoldedFrame(std::string& out, std::string_view text) {
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        out += c == ';' ? ':' : byte < 0x20 || byte == 0x7F ? '?' : c;
-    }
+    static constexpr auto Frame = [] {
+        std::array<char, 256> map{};
+        for (int c = 0; c < 256; ++c)
+            map[size_t(c)] = c == ';' ? ':' : c < 0x20 || c == 0x7F ? '?' : char(c);
+        return map;
+    }();
+    const size_t at = out.size();
+    out.resize(at + text.size());
+    char* to = out.data() + at;
+    for (char c : text)
+        *to++ = Frame[static_cast<unsigned char>(c)];
 }
 
 } // namespace hookmeter
