@@ -179,11 +179,7 @@ TEST(Faults, AStoppedJobWritesNoReportAndKeepsTheEarlierOnes) {
         WriteFile(dir.File("calls.csv"), "earlier calls");
         WriteFile(dir.File("profile.csv"), "earlier profile");
         test::TCollectedLines lines;
-        TJobParameters parameters;
-        parameters.RawDataFileName = dir.File("raw.bin");
-        parameters.RawDataFileType = RawForm::Binary;
-        parameters.CallListFileName = dir.File("calls.csv");
-        parameters.ProfileFileName = dir.File("profile.csv");
+        TJobParameters parameters = test::JobParameters(dir, dir.File("raw.bin"), RawForm::Binary);
         TProfile job(parameters, &lines);
         bool sawProgress = false;
         lines.OnLine = [&](const std::string& line) {

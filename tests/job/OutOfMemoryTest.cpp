@@ -67,11 +67,7 @@ TEST(OutOfMemory, FailingToAllocateTheCallStacksIsReportedAndTheJobEnds) {
     size_t openFiles = OpenFileCount();
     test::TCollectedLines lines;
     {
-        TJobParameters parameters;
-        parameters.RawDataFileName = dir.File("raw.bin");
-        parameters.RawDataFileType = RawForm::Binary;
-        parameters.CallListFileName = dir.File("calls.csv");
-        parameters.ProfileFileName = dir.File("profile.csv");
+        TJobParameters parameters = test::JobParameters(dir, dir.File("raw.bin"), RawForm::Binary);
         parameters.CallStackSize = 8192; // 2.75 MiB of frames for the 11 tasks
         TProfile job(std::move(parameters),
                      &lines); // its key lists are allocated here, before the limit
@@ -105,11 +101,7 @@ TEST(OutOfMemory, ATimelineCutShortByAFailureIsDiscardedOrValidAndBalanced) {
             FailAbove = 16 << 10;
     };
     {
-        TJobParameters parameters;
-        parameters.RawDataFileName = dir.File("raw.bin");
-        parameters.RawDataFileType = RawForm::Binary;
-        parameters.CallListFileName = dir.File("calls.csv");
-        parameters.ProfileFileName = dir.File("profile.csv");
+        TJobParameters parameters = test::JobParameters(dir, dir.File("raw.bin"), RawForm::Binary);
         parameters.TimelineFileName = dir.File("timeline.json");
         parameters.CallStackSize = 8192; // 32 KiB of call-path frames for a task
         TProfile job(std::move(parameters), &lines);

@@ -78,11 +78,7 @@ TOutputs RunWithOutputs(const std::vector<RawRecord>& records,
     test::TCollectedLines lines;
     TOutputs run;
     {
-        TJobParameters parameters;
-        parameters.RawDataFileName = dir.File("raw.bin");
-        parameters.RawDataFileType = RawForm::Binary;
-        parameters.CallListFileName = dir.File("calls.csv");
-        parameters.ProfileFileName = dir.File("profile.csv");
+        TJobParameters parameters = test::JobParameters(dir, dir.File("raw.bin"), RawForm::Binary);
         parameters.TimelineFileName = dir.File("timeline.json");
         parameters.FoldedFileName = dir.File("folded.txt");
         parameters.StatsFileName = dir.File("stats.csv");

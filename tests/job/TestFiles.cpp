@@ -105,16 +105,21 @@ TJobEnd TCollectedLines::End() const {
     return Ended;
 }
 
+TJobParameters JobParameters(const TTempDir& dir, const std::string& rawFile, RawForm form) {
+    TJobParameters parameters;
+    parameters.RawDataFileName = rawFile;
+    parameters.RawDataFileType = form;
+    parameters.CallListFileName = dir.File("calls.csv");
+    parameters.ProfileFileName = dir.File("profile.csv");
+    return parameters;
+}
+
 TJobRun RunJob(const TTempDir& dir, const std::string& rawFile, RawForm form,
                const std::function<void(TJobParameters&)>& configure, TCollectedLines* lines) {
     TCollectedLines ownLines;
     TCollectedLines& status = lines != nullptr ? *lines : ownLines;
     {
-        TJobParameters parameters;
-        parameters.RawDataFileName = rawFile;
-        parameters.RawDataFileType = form;
-        parameters.CallListFileName = dir.File("calls.csv");
-        parameters.ProfileFileName = dir.File("profile.csv");
+        TJobParameters parameters = JobParameters(dir, rawFile, form);
         if (configure)
             configure(parameters);
         TProfile job(std::move(parameters), &status);

@@ -65,6 +65,9 @@ struct TJobRun {
     std::string Profile;
 };
 
+// A job's parameters for a raw file, with the reports "calls.csv" and "profile.csv" in `dir`.
+TJobParameters JobParameters(const TTempDir& dir, const std::string& rawFile, RawForm form);
+
 // Runs one job on a raw file with the reports in `dir`; `configure` may change the parameters.
 TJobRun RunJob(const TTempDir& dir, const std::string& rawFile, RawForm form,
                const std::function<void(TJobParameters&)>& configure = {},
