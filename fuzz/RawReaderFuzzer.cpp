@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // One reader for every input, as a job reuses its buffer across opens.
     static hookmeter::TRawFile file;
-    Require(file.Open(ScratchFile(), binary ? RawForm::Binary : RawForm::Text));
+    Require(
+        file.Open(ScratchFile(), binary ? hookmeter::RawForm::Binary : hookmeter::RawForm::Text));
     Require(file.IsOpen());
     const std::vector<TRead> first = Sweep(file, rawSize);
     if (binary)
