@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <unistd.h>
 
 namespace hookmeter {
@@ -40,15 +41,28 @@ TEST(SettingsLocation, WritableProgramFolderKeepsTheFileBesideTheProgram) {
     qunsetenv("XDG_CONFIG_HOME");
 }
 
+// A death test's child runs the test again from its start, in a new process that ends without
+// unwinding. So the child works in the folder its parent made, named in this variable, and the
+// parent, who may remove what "nobody" wrote there, removes it.
+constexpr const char* ParentFolderVariable = "HOOKMETER_TEST_SETTINGS_FOLDER";
+
 TEST(SettingsLocationDeathTest, ReadOnlyProgramFolderUsesTheUserConfigurationFolder) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    QTemporaryDir base;
-    ASSERT_TRUE(QFile::setPermissions(base.path(), OwnFolder));
-    const QString program = base.path() + "/bin";
-    const QString config = base.path() + "/config";
-    ASSERT_TRUE(QDir().mkdir(program) && QDir().mkdir(config));
-    ASSERT_TRUE(QFile::setPermissions(program, ReadOnlyFolder));
-    ASSERT_TRUE(QFile::setPermissions(config, OpenFolder));
+    std::optional<QTemporaryDir> made; // only in the parent
+    QString base = qEnvironmentVariable(ParentFolderVariable);
+    if (base.isEmpty()) {
+        made.emplace();
+        base = made->path();
+    }
+    const QString program = base + "/bin";
+    const QString config = base + "/config";
+    if (made) {
+        ASSERT_TRUE(QFile::setPermissions(base, OwnFolder));
+        ASSERT_TRUE(QDir().mkdir(program) && QDir().mkdir(config));
+        ASSERT_TRUE(QFile::setPermissions(program, ReadOnlyFolder));
+        ASSERT_TRUE(QFile::setPermissions(config, OpenFolder));
+        qputenv(ParentFolderVariable, base.toLocal8Bit());
+    }
 
     EXPECT_EXIT(
         {
@@ -63,7 +77,9 @@ TEST(SettingsLocationDeathTest, ReadOnlyProgramFolderUsesTheUserConfigurationFol
             std::exit(kept ? 0 : 1);
         },
         testing::ExitedWithCode(0), "settings file: ");
+    qunsetenv(ParentFolderVariable);
     EXPECT_FALSE(QFileInfo::exists(program + "/profile.ini"));
+    EXPECT_TRUE(QFileInfo::exists(config + "/hookmeter/profile.ini"));
 }
 
 } // namespace

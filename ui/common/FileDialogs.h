@@ -1,5 +1,6 @@
-// The window's four file dialogs. Each is one object for the window's life and opens on the choice
-// it returned last time.
+// The window's file dialogs: one for each of its seven files (the raw file, the executable, the two
+// reports and the three optional outputs). Each is one object for the window's life and opens on
+// the choice it returned last time.
 #pragma once
 
 #include <QFileDialog>

@@ -23,7 +23,6 @@ public:
 
     void SetResults(std::shared_ptr<const TJobResults> results);
     void SetCycleFormat(const TCycleFormat& format);
-    TFlameGraph* Graph() const { return FlameGraph; }
 
 private:
     void ShowZoom(uint32_t node);

@@ -23,7 +23,6 @@ public:
 
     void SetResults(std::shared_ptr<const TJobResults> results);
     void SetCycleFormat(const TCycleFormat& format);
-    bool HasResults() const { return Results != nullptr; }
 
     // What a double-click on a row shows.
     QString WorstCallText(int functionRow) const;

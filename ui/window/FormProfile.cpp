@@ -1,14 +1,15 @@
 #include "ui/window/FormProfile.h"
 
 #include "hookmeter/Version.h"
-#include "job/OutputNames.h"
 #include "ui/common/ErrorBox.h"
 #include "ui/results/ResultsView.h"
 #include "ui/settings/SettingsFile.h"
 #include "ui/window/ExtraOutputsGroup.h"
 #include "ui/window/ExtraSettings.h"
-#include "ui/window/JobChannel.h"
+#include "ui/window/FormSettingsControls.h"
+#include "ui/window/JobControl.h"
 #include "ui/window/JobProgressBar.h"
+#include "ui/window/WindowGeometry.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -24,13 +25,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -59,7 +58,6 @@ constexpr int DesignStatusHeight = 222;
 constexpr int DesignMinStatusHeight = 90;
 constexpr int DesignResultsHeight = 330; // the window grows by this much on its first start
 constexpr int DesignFontPoints = 9;      // 15 pixels high at 120 pixels per inch
-constexpr int FrameWaitMilliseconds = 2000;
 
 const char* const BrowseCaption = "browser...";
 const char* const OpeningStatusText =
@@ -101,23 +99,27 @@ TFormProfile::TFormProfile(const QString& settingsDirectory)
     setFont(QFont(QStringLiteral("Tahoma"), DesignFontPoints));
     DesignScale = logicalDpiY() / DesignDotsPerInch;
 
+    Geometry = new TWindowGeometry(*this);
     BuildControls();
     SetFocusOrder();
     ConnectHandlers();
+    SettingsControls = std::make_unique<TFormSettingsControls>(TFormSettingsControls::TControls{
+        Geometry, FileTypeButtons, EditRawFile, CheckBoxGlobalSymbolOnly, EditDSPoutFile,
+        EditCallListFile, EditProfileFile, GroupBoxExtraOutputs, UpDownCallStackSize});
 
     OpenDialogRawFile = std::make_unique<TFileChooser>(RawFileDialog, this);
     OpenDialogDSPoutFile = std::make_unique<TFileChooser>(DSPoutFileDialog, this);
     SaveDialogCallListFile = std::make_unique<TFileChooser>(CallListFileDialog, this);
     SaveDialogProfileFile = std::make_unique<TFileChooser>(ProfileFileDialog, this);
 
-    Channel = new TJobChannel(MemoStatus, ButtonProcess, this);
-    connect(Channel, &TJobChannel::Ended, this,
+    Jobs = std::make_unique<TJobControl>(MemoStatus, ButtonProcess, ButtonStop, ProgressJob);
+    connect(Jobs.get(), &TJobControl::Ended, this,
             [this](const TJobEnd&) { RunGuarded(this, [this] { JobEnded(); }); });
     const QSize designSize(Scaled(DesignClientWidth),
                            Scaled(DesignClientHeight + DesignResultsHeight) +
                                GroupBoxExtraOutputs->sizeHint().height() +
                                ProgressJob->sizeHint().height());
-    resize(designSize.boundedTo(AvailableOuterSize()));
+    resize(designSize.boundedTo(Geometry->AvailableOuterSize()));
     EditRawFile->setFocus();
 }
 
@@ -128,8 +130,7 @@ TFormProfile::~TFormProfile() {
         // The window has gone already; the user learns that this run's choices are not kept.
         ShowErrorBox(nullptr, CurrentExceptionText() + QString::fromLatin1(SettingsLostText));
     }
-    ProgressJob->Finish({}); // reads the job's counters no more
-    Job.reset();             // waits for a running job; its queued lines never hold it up
+    Jobs.reset(); // waits for a running job; its queued lines never hold it up
 }
 
 int TFormProfile::Scaled(int designPixels) const {
@@ -152,11 +153,11 @@ void TFormProfile::BuildControls() {
     CheckBoxGlobalSymbolOnly->setFixedWidth(leftColumn);
     upper->addWidget(BuildOutputGroup({"GroupBox2", "Output File: call list", "EditCallListFile",
                                        "ButtonCallListFile", DesignCallListGroupHeight},
-                                      GroupBox2, EditCallListFile, ButtonCallListFile));
+                                      GroupBoxCallListFile, EditCallListFile, ButtonCallListFile));
     upper->addWidget(
         BuildOutputGroup({"GroupBox3", "Output File: profile summary", "EditProfileFile",
                           "ButtonProfileFile", DesignProfileGroupHeight},
-                         GroupBox3, EditProfileFile, ButtonProfileFile));
+                         GroupBoxProfileFile, EditProfileFile, ButtonProfileFile));
     upper->addLayout(BuildCallStackRow());
     GroupBoxExtraOutputs = new TExtraOutputsGroup(this);
     upper->addWidget(GroupBoxExtraOutputs);
@@ -208,12 +209,12 @@ void TFormProfile::BuildResultsArea() {
 }
 
 QGroupBox* TFormProfile::BuildRawFileGroup() {
-    GroupBoxDSPoutFile =
+    GroupBoxRawFile =
         Named(new QGroupBox(QStringLiteral("Input File: raw enter/exit hook records"), this),
               "GroupBoxDSPoutFile");
 
     RadioGroupFileType =
-        Named(new QGroupBox(QStringLiteral("file type"), GroupBoxDSPoutFile), "RadioGroupFileType");
+        Named(new QGroupBox(QStringLiteral("file type"), GroupBoxRawFile), "RadioGroupFileType");
     auto* textType =
         Named(new QRadioButton(QStringLiteral("text"), RadioGroupFileType), "RadioButtonText");
     auto* binaryType =
@@ -226,43 +227,44 @@ QGroupBox* TFormProfile::BuildRawFileGroup() {
     columns->addWidget(textType, 0, 0);
     columns->addWidget(binaryType, 0, 1);
 
-    EditRawFile = Named(new QLineEdit(GroupBoxDSPoutFile), "EditRawFile");
-    ButtonRawFile = Named(new QPushButton(QString::fromLatin1(BrowseCaption), GroupBoxDSPoutFile),
+    EditRawFile = Named(new QLineEdit(GroupBoxRawFile), "EditRawFile");
+    ButtonRawFile = Named(new QPushButton(QString::fromLatin1(BrowseCaption), GroupBoxRawFile),
                           "ButtonRawFile");
     ButtonRawFile->setFixedSize(Scaled(DesignBrowseWidth), Scaled(DesignBrowseHeight));
 
-    auto* row = new QHBoxLayout(GroupBoxDSPoutFile);
+    auto* row = new QHBoxLayout(GroupBoxRawFile);
     row->setContentsMargins(Scaled(DesignMargin), Scaled(2), Scaled(DesignMargin),
                             Scaled(DesignMargin));
     row->addWidget(RadioGroupFileType);
     row->addWidget(EditRawFile, 1, Qt::AlignVCenter);
     row->addWidget(ButtonRawFile, 0, Qt::AlignVCenter);
-    GroupBoxDSPoutFile->setFixedHeight(
-        std::max(Scaled(DesignRawFileGroupHeight), GroupBoxDSPoutFile->sizeHint().height()));
-    return GroupBoxDSPoutFile;
+    GroupBoxRawFile->setFixedHeight(
+        std::max(Scaled(DesignRawFileGroupHeight), GroupBoxRawFile->sizeHint().height()));
+    return GroupBoxRawFile;
 }
 
 QGroupBox* TFormProfile::BuildDSPoutFileGroup() {
-    GroupBox1 = Named(new QGroupBox(QStringLiteral("Input File: DSP.out File be tested"), this),
-                      "GroupBox1");
+    GroupBoxDSPoutFile = Named(
+        new QGroupBox(QStringLiteral("Input File: DSP.out File be tested"), this), "GroupBox1");
     CheckBoxGlobalSymbolOnly =
-        Named(new QCheckBox(QStringLiteral("Parse global symbol only"), GroupBox1),
+        Named(new QCheckBox(QStringLiteral("Parse global symbol only"), GroupBoxDSPoutFile),
               "CheckBoxGlobalSymbolOnly");
     CheckBoxGlobalSymbolOnly->setChecked(true);
-    EditDSPoutFile = Named(new QLineEdit(GroupBox1), "EditDSPoutFile");
+    EditDSPoutFile = Named(new QLineEdit(GroupBoxDSPoutFile), "EditDSPoutFile");
     ButtonDSPoutFile =
-        Named(new QPushButton(QString::fromLatin1(BrowseCaption), GroupBox1), "ButtonDSPoutFile");
+        Named(new QPushButton(QString::fromLatin1(BrowseCaption), GroupBoxDSPoutFile),
+              "ButtonDSPoutFile");
     ButtonDSPoutFile->setFixedSize(Scaled(DesignBrowseWidth), Scaled(DesignBrowseHeight));
 
-    auto* row = new QHBoxLayout(GroupBox1);
+    auto* row = new QHBoxLayout(GroupBoxDSPoutFile);
     row->setContentsMargins(Scaled(DesignMargin), Scaled(2), Scaled(DesignMargin),
                             Scaled(DesignMargin));
     row->addWidget(CheckBoxGlobalSymbolOnly);
     row->addWidget(EditDSPoutFile, 1);
     row->addWidget(ButtonDSPoutFile);
-    GroupBox1->setFixedHeight(
-        std::max(Scaled(DesignDSPoutFileGroupHeight), GroupBox1->sizeHint().height()));
-    return GroupBox1;
+    GroupBoxDSPoutFile->setFixedHeight(
+        std::max(Scaled(DesignDSPoutFileGroupHeight), GroupBoxDSPoutFile->sizeHint().height()));
+    return GroupBoxDSPoutFile;
 }
 
 QGroupBox* TFormProfile::BuildOutputGroup(const TOutputGroupNames& names, QGroupBox*& group,
@@ -282,9 +284,10 @@ QGroupBox* TFormProfile::BuildOutputGroup(const TOutputGroupNames& names, QGroup
 }
 
 QLayout* TFormProfile::BuildCallStackRow() {
-    auto* label = Named(new QLabel(QStringLiteral("Call Stack Size"), this), "Label1");
-    label->setFixedWidth(
-        std::max(Scaled(DesignLabelColumnWidth), label->sizeHint().width() + Scaled(DesignMargin)));
+    LabelCallStackSize = Named(new QLabel(QStringLiteral("Call Stack Size"), this), "Label1");
+    LabelCallStackSize->setFixedWidth(
+        std::max(Scaled(DesignLabelColumnWidth),
+                 LabelCallStackSize->sizeHint().width() + Scaled(DesignMargin)));
 
     UpDownCallStackSize = Named(new QSpinBox(this), "UpDownCallStackSize");
     UpDownCallStackSize->setRange(int(TJobParameters::MinCallStackSize),
@@ -296,7 +299,7 @@ QLayout* TFormProfile::BuildCallStackRow() {
     // The number box inside the spin box is the call-stack box; the arrows take no focus.
     if (auto* numberBox = UpDownCallStackSize->findChild<QLineEdit*>())
         numberBox->setObjectName(QStringLiteral("EditCallStackSize"));
-    label->setBuddy(UpDownCallStackSize);
+    LabelCallStackSize->setBuddy(UpDownCallStackSize);
 
     ButtonProcess = Named(new QPushButton(QStringLiteral("Process"), this), "ButtonProcess");
     QFont bold = ButtonProcess->font();
@@ -306,7 +309,7 @@ QLayout* TFormProfile::BuildCallStackRow() {
 
     auto* row = new QHBoxLayout;
     row->setSpacing(0);
-    row->addWidget(label);
+    row->addWidget(LabelCallStackSize);
     row->addWidget(UpDownCallStackSize);
     row->addStretch(1);
     row->addWidget(ButtonProcess);
@@ -362,21 +365,6 @@ void TFormProfile::ShowCyclesWithClock(double hz) {
     ResultsView->SetCycleFormat(TCycleFormat(hz));
 }
 
-// The largest outer size that fits the screen's available area (no task bars or docks).
-QSize TFormProfile::AvailableOuterSize() const {
-    const QScreen* target = screen();
-    return target ? target->availableGeometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-}
-
-void TFormProfile::CenterOnScreen() {
-    const QScreen* target = screen();
-    if (!target)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(target->availableGeometry().center());
-    move(frame.topLeft());
-}
-
 // ---- window events ----
 
 void TFormProfile::showEvent(QShowEvent* event) {
@@ -389,11 +377,11 @@ void TFormProfile::showEvent(QShowEvent* event) {
 
 void TFormProfile::closeEvent(QCloseEvent* event) {
     RunGuarded(this, [this] { FormClose(); });
-    if (Running) {
+    if (Jobs->Running()) {
         // The choices are kept whatever the user answers and however long the job still takes.
         RunGuarded(this, [this] { SaveSettingsNow(); });
         const bool terminating = qApp->property(TerminatingProperty).toBool();
-        if ((terminating || AskStopOnClose()) && Running)
+        if ((terminating || AskStopOnClose()) && Jobs->Running())
             ButtonStopClick();
     }
     event->accept();
@@ -420,46 +408,22 @@ bool TFormProfile::AskStopOnClose() {
     return question.clickedButton() == stop;
 }
 
-void TFormProfile::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    // A window that started maximised gets its stored size when it is first restored.
-    if (event->type() != QEvent::WindowStateChange || isMaximized() ||
-        OuterSizeToFit == QSize(-1, -1))
-        return;
-    QTimer::singleShot(0, this, [this] {
-        // Without a window manager there is no frame: the size set is the outer size already.
-        if (windowHandle() && windowHandle()->frameMargins().isNull())
-            OuterSizeToFit = QSize(-1, -1);
-        FitOuterSizeToFrame();
-    });
-}
-
 void TFormProfile::FormShow() {
     QString error;
     try {
-        ApplySettings(Settings, *this);
+        ApplySettings(Settings, *SettingsControls);
     } catch (...) {
         error = CurrentExceptionText();
     }
     ApplyExtraSettings(Settings, *GroupBoxExtraOutputs);
     // The window opens centred at the size so set, then maximised when that was stored.
-    CenterOnScreen();
-    if (MaximiseRequested)
-        setWindowState(windowState() | Qt::WindowMaximized);
-    if (QWindow* window = windowHandle())
-        window->installEventFilter(this);
-    // Without a window manager the frame never becomes known; the size set stays as it is. A
-    // maximised window keeps the size until it is restored.
-    QTimer::singleShot(FrameWaitMilliseconds, this, [this] {
-        if (!isMaximized())
-            OuterSizeToFit = QSize(-1, -1);
-    });
+    Geometry->Shown();
     if (!error.isNull())
         QTimer::singleShot(0, this, [this, error] { ShowErrorBox(this, error); });
 }
 
 void TFormProfile::FormClose() {
-    StoreSettings(*this, Settings);
+    StoreSettings(*SettingsControls, Settings);
     StoreExtraSettings(*GroupBoxExtraOutputs, Settings);
 }
 
@@ -468,7 +432,7 @@ void TFormProfile::FormClose() {
 void TFormProfile::ButtonRawFileClick() {
     if (const auto chosen = OpenDialogRawFile->Choose()) {
         EditRawFile->setText(*chosen);
-        SetOutputFileNames(*chosen);
+        SettingsControls->SetOutputFileNames(*chosen);
     }
 }
 
@@ -490,42 +454,15 @@ void TFormProfile::ButtonProfileFileClick() {
 // ---- running a job ----
 
 void TFormProfile::ButtonProcessClick() {
-    // A press that lands while a job runs (before the job has switched "Process" off) is ignored:
-    // the GUI thread never waits for a job, and two jobs never run together.
-    if (Running)
-        return;
-    // The previous job has ended; the reaper collects its thread, so nothing here waits.
-    if (Job)
-        Reaper.Take(std::move(Job));
-    Job = std::make_unique<TProfile>(JobParameters(), Channel);
-    try {
-        Job->Start();
-    } catch (...) {
-        Job.reset(); // a job whose thread could not be made leaves the slot empty
-        throw;
-    }
-    Running = true;
-    StopRequested = false;
-    ButtonProcess->setEnabled(false);
-    ButtonStop->setEnabled(true);
-    ProgressJob->Watch(Job->Progress());
+    Jobs->Start(JobParameters());
 }
 
 void TFormProfile::ButtonStopClick() {
-    if (!Running || !Job)
-        return;
-    StopRequested = true;
-    ButtonStop->setEnabled(false);
-    Job->Stop();
+    Jobs->Stop();
 }
 
 void TFormProfile::JobEnded() {
-    if (!Running || !Job)
-        return;
-    Running = false;
-    ButtonStop->setEnabled(false);
-    ProgressJob->Finish(StopRequested ? QStringLiteral("Stopped") : QStringLiteral("Ended"));
-    if (std::shared_ptr<const TJobResults> results = Job->Results()) {
+    if (std::shared_ptr<const TJobResults> results = Jobs->Results()) {
         ResultsView->SetResults(std::move(results));
         ResultsView->show();
     }
@@ -538,138 +475,19 @@ TJobParameters TFormProfile::JobParameters() const {
     TJobParameters parameters;
     parameters.RawDataFileName = JobFileName(EditRawFile);
     // A raw form the settings left unchosen is read as text.
-    parameters.RawDataFileType = RawDataFileType() == 1 ? RawForm::Binary : RawForm::Text;
+    parameters.RawDataFileType =
+        SettingsControls->RawDataFileType() == 1 ? RawForm::Binary : RawForm::Text;
     parameters.DSPOutFileName = JobFileName(EditDSPoutFile);
     parameters.ParseGlobalSymbolOnly = CheckBoxGlobalSymbolOnly->isChecked();
     parameters.CallListFileName = JobFileName(EditCallListFile);
     parameters.ProfileFileName = JobFileName(EditProfileFile);
-    parameters.CallStackSize = uint32_t(CallStackSize());
+    parameters.CallStackSize = uint32_t(UpDownCallStackSize->value());
     parameters.TimelineFileName = extra(TExtraOutputsGroup::Timeline);
     parameters.FoldedFileName = extra(TExtraOutputsGroup::Folded);
     parameters.StatsFileName = extra(TExtraOutputsGroup::Stats);
     parameters.ClockHz = GroupBoxExtraOutputs->ClockMHz() * 1e6;
     parameters.CollectResults = true;
     return parameters;
-}
-
-// ---- the controls as settings ----
-
-// The outer size includes the frame. A window manager tells the frame's size only once the window
-// is on the screen, so until then the stored size is set as the inner size and kept to be fitted
-// when the frame becomes known.
-void TFormProfile::SetOuterWidth(int width) {
-    width = std::min(width, AvailableOuterSize().width()); // title bar and buttons stay on screen
-    const int frameWidth = frameGeometry().width() - this->width();
-    resize(width - frameWidth, height());
-    if (frameWidth == 0)
-        OuterSizeToFit.setWidth(width);
-    StoredOuterSize.setWidth(width);
-    InnerSizeForStored = size();
-}
-
-void TFormProfile::SetOuterHeight(int height) {
-    height = std::min(height, AvailableOuterSize().height());
-    const int frameHeight = frameGeometry().height() - this->height();
-    resize(width(), height - frameHeight);
-    if (frameHeight == 0)
-        OuterSizeToFit.setHeight(height);
-    StoredOuterSize.setHeight(height);
-    InnerSizeForStored = size();
-}
-
-void TFormProfile::FitOuterSizeToFrame() {
-    if (OuterSizeToFit == QSize(-1, -1) || !windowHandle() || isMaximized())
-        return;
-    const QMargins frame = windowHandle()->frameMargins();
-    if (frame.isNull())
-        return;
-    const QSize outer = OuterSizeToFit;
-    OuterSizeToFit = QSize(-1, -1);
-    resize(outer.width() >= 0 ? outer.width() - frame.left() - frame.right() : width(),
-           outer.height() >= 0 ? outer.height() - frame.top() - frame.bottom() : height());
-    InnerSizeForStored = size();
-    CenterOnScreen();
-}
-
-bool TFormProfile::eventFilter(QObject* watched, QEvent* event) {
-    // The window manager has framed the window by the time it first shows it.
-    if (watched == windowHandle() && event->type() == QEvent::Expose &&
-        OuterSizeToFit != QSize(-1, -1))
-        QTimer::singleShot(0, this, [this] { FitOuterSizeToFrame(); });
-    return QWidget::eventFilter(watched, event);
-}
-
-void TFormProfile::Maximise() {
-    MaximiseRequested = true;
-}
-
-void TFormProfile::SetRawDataFileType(int index) {
-    index = ClampRawDataFileType(index);
-    if (index >= 0) {
-        FileTypeButtons->button(index)->setChecked(true);
-        return;
-    }
-    FileTypeButtons->setExclusive(false); // an exclusive group cannot uncheck its last button
-    for (QAbstractButton* button : FileTypeButtons->buttons())
-        button->setChecked(false);
-    FileTypeButtons->setExclusive(true);
-}
-
-void TFormProfile::SetRawDataFileName(const QString& name) {
-    EditRawFile->setText(name);
-}
-
-void TFormProfile::SetOutputFileNames(const QString& rawDataFileName) {
-    const TOutputNames outputs = DeriveOutputNames(rawDataFileName.toStdString());
-    EditCallListFile->setText(QString::fromStdString(outputs.CallListFileName));
-    EditProfileFile->setText(QString::fromStdString(outputs.ProfileFileName));
-    GroupBoxExtraOutputs->SetRawFileName(rawDataFileName);
-}
-
-void TFormProfile::SetParseGlobalSymbolOnly(bool checked) {
-    CheckBoxGlobalSymbolOnly->setChecked(checked);
-}
-
-void TFormProfile::SetDSPOutFileName(const QString& name) {
-    EditDSPoutFile->setText(name);
-}
-
-void TFormProfile::SetCallStackSize(int size) {
-    UpDownCallStackSize->setValue(ClampCallStackSize(size));
-}
-
-bool TFormProfile::IsMaximised() const {
-    return isMaximized();
-}
-
-int TFormProfile::OuterWidth() const {
-    const bool asStored = size() == InnerSizeForStored && StoredOuterSize.width() >= 0;
-    return asStored ? StoredOuterSize.width() : frameGeometry().width();
-}
-
-int TFormProfile::OuterHeight() const {
-    const bool asStored = size() == InnerSizeForStored && StoredOuterSize.height() >= 0;
-    return asStored ? StoredOuterSize.height() : frameGeometry().height();
-}
-
-int TFormProfile::RawDataFileType() const {
-    return FileTypeButtons->checkedId();
-}
-
-QString TFormProfile::RawDataFileName() const {
-    return EditRawFile->text();
-}
-
-bool TFormProfile::ParseGlobalSymbolOnly() const {
-    return CheckBoxGlobalSymbolOnly->isChecked();
-}
-
-QString TFormProfile::DSPOutFileName() const {
-    return EditDSPoutFile->text();
-}
-
-int TFormProfile::CallStackSize() const {
-    return UpDownCallStackSize->value();
 }
 
 } // namespace hookmeter

@@ -1,24 +1,23 @@
 // TFormProfile: the main window. It gathers what a processing job needs, starts one job per press
 // of "Process", shows the job's progress and status lines, lets the user stop it, shows the
 // results of the last job, and keeps the user's choices in "profile.ini". The GUI thread never
-// waits for a job while the window is open.
+// waits for a job while the window is open. The form holds the widgets, their layout and the
+// handlers; the run control is TJobControl, the outer size TWindowGeometry, and the controls as
+// the settings see them TFormSettingsControls.
 #pragma once
 
-#include "job/Profile.h"
+#include "job/JobParameters.h"
 #include "ui/common/FileDialogs.h"
 #include "ui/settings/SettingsList.h"
-#include "ui/settings/WindowSettings.h"
-#include "ui/window/JobReaper.h"
 
-#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <memory>
-#include <string>
 
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -28,15 +27,17 @@ class QSplitter;
 namespace hookmeter {
 
 class TExtraOutputsGroup;
-class TJobChannel;
+class TFormSettingsControls;
+class TJobControl;
 class TJobProgressBar;
 class TResultsView;
+class TWindowGeometry;
 
 // Set to true on the application object when the program is being ended (a termination signal):
 // closing the window then stops a running job without asking.
 inline constexpr const char* TerminatingProperty = "hookmeterTerminating";
 
-class TFormProfile final : public QWidget, public TSettingsControls {
+class TFormProfile final : public QWidget {
     Q_OBJECT
 public:
     // Reads "profile.ini" from the settings directory; when it is empty, from the program's place
@@ -45,30 +46,9 @@ public:
     // Writes "profile.ini", then waits for a running job.
     ~TFormProfile() override;
 
-    // TSettingsControls
-    void SetOuterWidth(int width) override;
-    void SetOuterHeight(int height) override;
-    void Maximise() override;
-    void SetRawDataFileType(int index) override;
-    void SetRawDataFileName(const QString& name) override;
-    void SetOutputFileNames(const QString& rawDataFileName) override;
-    void SetParseGlobalSymbolOnly(bool checked) override;
-    void SetDSPOutFileName(const QString& name) override;
-    void SetCallStackSize(int size) override;
-    bool IsMaximised() const override;
-    int OuterWidth() const override;
-    int OuterHeight() const override;
-    int RawDataFileType() const override;
-    QString RawDataFileName() const override;
-    bool ParseGlobalSymbolOnly() const override;
-    QString DSPOutFileName() const override;
-    int CallStackSize() const override;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
@@ -89,9 +69,6 @@ private:
     void SetFocusOrder();
     void ConnectHandlers();
     int Scaled(int designPixels) const;
-    void CenterOnScreen();
-    void FitOuterSizeToFrame();
-    QSize AvailableOuterSize() const;
     void SaveSettingsNow();
 
     void FormShow();
@@ -113,29 +90,28 @@ private:
     TSettingsList Settings;
     double DesignScale = 1.0;
     bool Shown = false;
-    bool MaximiseRequested = false;
-    QSize OuterSizeToFit{-1, -1}; // a stored outer size set before the frame was known
-    // The stored outer size and the inner size the window was given for it: while the window
-    // keeps that inner size, its outer size is the stored one, whatever the window manager says
-    // about its frame at the moment. So the stored size never grows by a frame.
-    QSize StoredOuterSize{-1, -1};
-    QSize InnerSizeForStored{-1, -1};
+    TWindowGeometry* Geometry = nullptr; // a child
+    std::unique_ptr<TFormSettingsControls> SettingsControls;
 
-    QGroupBox* GroupBoxDSPoutFile = nullptr;
+    // The members are named by role; the object names are those of the original form, which the
+    // tests use: the raw file's group is "GroupBoxDSPoutFile", the executable's "GroupBox1", the
+    // outputs' "GroupBox2" and "GroupBox3", the call-stack label "Label1".
+    QGroupBox* GroupBoxRawFile = nullptr;
     QGroupBox* RadioGroupFileType = nullptr;
     QButtonGroup* FileTypeButtons = nullptr;
     QLineEdit* EditRawFile = nullptr;
     QPushButton* ButtonRawFile = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBoxDSPoutFile = nullptr;
     QCheckBox* CheckBoxGlobalSymbolOnly = nullptr;
     QLineEdit* EditDSPoutFile = nullptr;
     QPushButton* ButtonDSPoutFile = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBoxCallListFile = nullptr;
     QLineEdit* EditCallListFile = nullptr;
     QPushButton* ButtonCallListFile = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
+    QGroupBox* GroupBoxProfileFile = nullptr;
     QLineEdit* EditProfileFile = nullptr;
     QPushButton* ButtonProfileFile = nullptr;
+    QLabel* LabelCallStackSize = nullptr;
     QSpinBox* UpDownCallStackSize = nullptr;
     QPushButton* ButtonProcess = nullptr;
     QPlainTextEdit* MemoStatus = nullptr;
@@ -150,11 +126,7 @@ private:
     std::unique_ptr<TFileChooser> SaveDialogCallListFile;
     std::unique_ptr<TFileChooser> SaveDialogProfileFile;
 
-    TJobChannel* Channel = nullptr; // a child: outlives the job, which is destroyed first
-    TJobReaper Reaper;              // destroys earlier jobs away from the GUI thread; outlives Job
-    std::unique_ptr<TProfile> Job;
-    bool Running = false;       // from the press that started Job until its end is shown
-    bool StopRequested = false; // the user asked the running job to stop
+    std::unique_ptr<TJobControl> Jobs; // destroyed first: it waits for a running job
 };
 
 } // namespace hookmeter

@@ -25,7 +25,6 @@ public:
     void Watch(const TJobProgress& progress);
     // Stops reading the counters and shows how the job ended.
     void Finish(const QString& outcome);
-    bool Watching() const { return Progress != nullptr; }
 
     static QString PhaseText(JobPhase phase);
 
