@@ -66,6 +66,24 @@ void AppendJsonString(std::string& out, std::string_view text) {
     }
 }
 
+void AppendUtf8Text(std::string& out, std::string_view text) {
+    while (!text.empty()) {
+        size_t length = Utf8SequenceLength(text);
+        if (length == 0) {
+            unsigned char c = (unsigned char)text[0];
+            out += "\\x";
+            out += UpperHexDigit(c >> 4);
+            out += UpperHexDigit(c);
+            length = 1;
+        } else if (text[0] == '\\') {
+            out += "\\\\";
+        } else {
+            out.append(text.data(), length);
+        }
+        text.remove_prefix(length);
+    }
+}
+
 void AppendCsvField(std::string& out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         out += text;

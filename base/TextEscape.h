@@ -14,6 +14,10 @@ namespace hookmeter {
 // two backslashes, so the original bytes can always be told apart and restored.
 void AppendJsonString(std::string& out, std::string_view text);
 
+// Text that must be valid UTF-8 (a Perfetto trace's strings): mapped as AppendJsonString maps it,
+// without JSON's escapes, so it is the very text a JSON reader gets from AppendJsonString's output.
+void AppendUtf8Text(std::string& out, std::string_view text);
+
 // A CSV field (RFC 4180): in double quotes, with quotes inside doubled, when it holds a comma, a
 // quote or a line break; as it is otherwise.
 void AppendCsvField(std::string& out, std::string_view text);

@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "analysis/TimelineForm.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -29,8 +31,14 @@ std::string UsageText() {
            stackSizes +
            "\n"
            "  --quiet             print no status lines\n"
-           "  --timeline FILE     also write a timeline for trace viewers (Trace Event Format "
-           "JSON)\n"
+           "  --timeline FILE     also write a timeline for trace viewers, in the form its name "
+           "ends in:\n"
+           "                      .pftrace or .perfetto-trace: a Perfetto trace, for the Perfetto "
+           "UI\n"
+           "                      (ui.perfetto.dev) and its trace processor, at any trace length\n"
+           "                      .json: Trace Event Format JSON, for the Perfetto UI, "
+           "chrome://tracing\n"
+           "                      and speedscope (several times larger)\n"
            "  --folded FILE       also write folded stacks for flame graphs\n"
            "  --stats FILE        also write percentiles and worst calls per function and task "
            "(CSV)\n"
@@ -126,6 +134,9 @@ TParsedOptions ParseOptions(const std::vector<std::string>& arguments) {
         } else if (argument == "--timeline") {
             if (!value(job.TimelineFileName))
                 return Fail("--timeline needs a file name");
+            if (!TimelineFormOf(job.TimelineFileName))
+                return Fail("--timeline: the file name must end in " +
+                            std::string(TimelineEndings) + ", not '" + job.TimelineFileName + "'");
         } else if (argument == "--folded") {
             if (!value(job.FoldedFileName))
                 return Fail("--folded needs a file name");

@@ -1,7 +1,10 @@
 #include "job/JobOutputs.h"
 
 #include "analysis/FoldedFile.h"
+#include "analysis/PerfettoWriter.h"
 #include "analysis/StatsFile.h"
+#include "analysis/TimelineForm.h"
+#include "analysis/TraceEventWriter.h"
 #include "job/JobParameters.h"
 
 #include <thread>
@@ -19,8 +22,13 @@ TJobOutputs::TJobOutputs(const TJobParameters& parameters, TEntryTables& tables,
 
 TJobOutputs::~TJobOutputs() {
     Threads.reset();
-    if (Timeline)
-        Timeline->Finish(0);
+    if (!Timeline)
+        return;
+    // Ended early: the timeline is closed and written out whole, so that a name written directly
+    // (a device, a link) holds a valid file; one under a temporary name is then discarded, as
+    // the reports are.
+    Timeline->Finish(0);
+    TimelineFile.Finish();
 }
 
 TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& status,
@@ -34,15 +42,8 @@ TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& 
         Distributions.emplace(Tables, *Tree);
         FirstThreadWork.Add(*Distributions);
     }
-    if (!Parameters.TimelineFileName.empty()) {
-        if (OpenOutput(TimelineFile, Parameters.TimelineFileName)) {
-            Timeline.emplace(TimelineFile, Tables, Parameters.RawDataFileName, firstTSC,
-                             Parameters.ClockHz);
-            Timeline->Begin(startTask);
-        } else {
-            status.AddStatusLine("!!!Can not open timeline file!!!");
-        }
-    }
+    if (!Parameters.TimelineFileName.empty())
+        StartTimeline(status, startTask, firstTSC);
     // The call tree with the distributions, and the timeline, each get a thread where the
     // machine has a core for each beside the replay's. Else they share one: more busy threads
     // than cores only take turns and wait for each other. The results are taken on the first
@@ -63,6 +64,27 @@ TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& 
         FanOut.Add(*Threads);
     }
     return FanOut;
+}
+
+bool TJobOutputs::StartTimeline(TStatusReporter& status, const TaskEntry& startTask,
+                                uint64_t firstTSC) {
+    std::optional<TimelineForm> form = TimelineFormOf(Parameters.TimelineFileName);
+    if (!form) {
+        status.FormatStatusLine("!!!The timeline file name must end in %s!!!", TimelineEndings);
+        return false;
+    }
+    if (!OpenOutput(TimelineFile, Parameters.TimelineFileName)) {
+        status.AddStatusLine("!!!Can not open timeline file!!!");
+        return false;
+    }
+    if (*form == TimelineForm::Perfetto)
+        TimelineEncoder = std::make_unique<TPerfettoWriter>(TimelineFile);
+    else
+        TimelineEncoder = std::make_unique<TTraceEventWriter>(TimelineFile);
+    Timeline.emplace(*TimelineEncoder, Tables, Parameters.RawDataFileName, firstTSC,
+                     Parameters.ClockHz);
+    Timeline->Begin(startTask);
+    return true;
 }
 
 bool TJobOutputs::WriteFile(const std::string& fileName, const char* openFailure,
@@ -102,6 +124,7 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
     if (Timeline) {
         Timeline->Finish(lastTSC);
         Timeline.reset();
+        TimelineEncoder.reset();
         timelineWritten = TimelineFile.Close();
         if (!timelineWritten)
             status.AddStatusLine("!!!Can not write timeline file, the timeline is incomplete!!!");

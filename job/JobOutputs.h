@@ -8,6 +8,7 @@
 #include "analysis/Distributions.h"
 #include "analysis/JobResults.h"
 #include "analysis/Timeline.h"
+#include "analysis/TimelineEncoder.h"
 #include "base/OutputFile.h"
 #include "base/StatusReporter.h"
 #include "core/CallList.h"
@@ -31,10 +32,11 @@ public:
 
     TJobOutputs(const TJobParameters& parameters, TEntryTables& tables, uint32_t callStackSize,
                 TOpenOutput openOutput);
-    // Closes the timeline as valid JSON also when the job ends early.
+    // Closes the timeline as a valid file of its form also when the job ends early.
     ~TJobOutputs();
 
-    // Opens the timeline and sets up the observers; returns the observer for the replay.
+    // Opens the timeline in the form its name asks for and sets up the observers; returns the
+    // observer for the replay.
     TReplayObserver& Start(TCallListWriter& callList, TStatusReporter& status,
                            const TaskEntry& startTask, uint64_t firstTSC);
     // After the replay and its final flush: finishes and writes every output, and returns the
@@ -60,8 +62,12 @@ private:
     TObserverFanOut FirstThreadWork;
     std::optional<TCallTreeBuilder> Tree;
     std::optional<TDistributionCollector> Distributions;
+    // Opens the timeline file and starts the timeline; false after a failure, which is reported.
+    bool StartTimeline(TStatusReporter& status, const TaskEntry& startTask, uint64_t firstTSC);
+
     TOutputFile TimelineFile;
-    std::optional<TTimelineWriter> Timeline;
+    std::unique_ptr<TTimelineEncoder> TimelineEncoder;
+    std::optional<TTimeline> Timeline;
     std::optional<TObserverThreads> Threads; // last: ended before the observers they feed
 };
 

@@ -17,7 +17,7 @@ TOutputNames DeriveOutputNames(const std::string& rawDataFileName) {
             --stem;
     }
     std::string base = rawDataFileName.substr(0, stem);
-    return {base + "_call_list.csv", base + "_profile.csv", base + "_timeline.json",
+    return {base + "_call_list.csv", base + "_profile.csv", base + "_timeline.pftrace",
             base + "_folded.txt", base + "_stats.csv"};
 }
 

@@ -9,7 +9,7 @@ namespace hookmeter {
 struct TOutputNames {
     std::string CallListFileName; // "_call_list.csv"
     std::string ProfileFileName;  // "_profile.csv"
-    std::string TimelineFileName; // "_timeline.json"
+    std::string TimelineFileName; // "_timeline.pftrace": a Perfetto trace (see TimelineForm)
     std::string FoldedFileName;   // "_folded.txt"
     std::string StatsFileName;    // "_stats.csv"
 };

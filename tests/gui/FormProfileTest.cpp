@@ -296,7 +296,7 @@ TEST_F(WindowTest, MoreOutputsAreNamedAfterTheRawFileAndKeptUnderTheirOwnKeys) {
     WriteSettings("RawDataFileName=/data/runs/trace.bin\r\nStatsOutput=true\r\n"
                   "DSPClockMHz=600\r\n");
     auto form = OpenWindow();
-    EXPECT_EQ(Text(*form, "EditTimelineFile"), "/data/runs/trace_timeline.json");
+    EXPECT_EQ(Text(*form, "EditTimelineFile"), "/data/runs/trace_timeline.pftrace");
     EXPECT_EQ(Text(*form, "EditFoldedFile"), "/data/runs/trace_folded.txt");
     EXPECT_EQ(Text(*form, "EditStatsFile"), "/data/runs/trace_stats.csv");
     EXPECT_TRUE(Control<QCheckBox>(*form, "CheckBoxStats").isChecked());
@@ -308,6 +308,19 @@ TEST_F(WindowTest, MoreOutputsAreNamedAfterTheRawFileAndKeptUnderTheirOwnKeys) {
         stored.endsWith("CallStackSize=256\r\nTimelineOutput=false\r\nFoldedStacksOutput=true\r\n"))
         << stored.toStdString();
     EXPECT_TRUE(stored.contains("\r\nStatsOutput=true\r\nDSPClockMHz=600\r\n")); // in place
+    EXPECT_FALSE(stored.contains("TimelineFileName")); // the derived Perfetto name is not kept
+
+    // A JSON timeline chosen before stays, under its own key; a Perfetto one is derived again.
+    WriteSettings("RawDataFileName=/data/runs/trace.bin\r\nTimelineFileName=/old/t.json\r\n");
+    form = OpenWindow();
+    EXPECT_EQ(Text(*form, "EditTimelineFile"), "/old/t.json");
+    CloseAndDestroy(form);
+    EXPECT_TRUE(ReadSettings().contains("\r\nTimelineFileName=/old/t.json\r\n"));
+    WriteSettings("RawDataFileName=/data/runs/trace.bin\r\nTimelineFileName=/old/t.pftrace\r\n");
+    form = OpenWindow();
+    EXPECT_EQ(Text(*form, "EditTimelineFile"), "/data/runs/trace_timeline.pftrace");
+    CloseAndDestroy(form);
+    EXPECT_FALSE(ReadSettings().contains("TimelineFileName"));
 }
 
 TEST_F(WindowTest, OutOfRangeFileTypeAndStackSizeEndAtTheNearerBound) {

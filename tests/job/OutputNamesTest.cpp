@@ -9,7 +9,7 @@ TEST(OutputNames, DropTheLastFourCharactersWhateverTheyAre) {
     TOutputNames names = DeriveOutputNames("/data/runs/trace.dat");
     EXPECT_EQ(names.CallListFileName, "/data/runs/trace_call_list.csv");
     EXPECT_EQ(names.ProfileFileName, "/data/runs/trace_profile.csv");
-    EXPECT_EQ(names.TimelineFileName, "/data/runs/trace_timeline.json");
+    EXPECT_EQ(names.TimelineFileName, "/data/runs/trace_timeline.pftrace");
     EXPECT_EQ(names.FoldedFileName, "/data/runs/trace_folded.txt");
     EXPECT_EQ(names.StatsFileName, "/data/runs/trace_stats.csv");
     names = DeriveOutputNames("/data/runs/trace.data");

@@ -5,6 +5,7 @@
 #include "job/Profile.h"
 
 #include "JsonCheck.h"
+#include "PerfettoCheck.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +78,7 @@ TOutputs RunWithOutputs(const std::vector<RawRecord>& records,
     WriteFile(dir.File("raw.bin"), BinaryTrace(records));
     test::TCollectedLines lines;
     TOutputs run;
+    std::string timelineFile;
     {
         TJobParameters parameters = test::JobParameters(dir, dir.File("raw.bin"), RawForm::Binary);
         parameters.TimelineFileName = dir.File("timeline.json");
@@ -84,6 +86,7 @@ TOutputs RunWithOutputs(const std::vector<RawRecord>& records,
         parameters.StatsFileName = dir.File("stats.csv");
         if (configure)
             configure(parameters);
+        timelineFile = parameters.TimelineFileName;
         TProfile job(std::move(parameters), &lines);
         job.Start();
         job.WaitFor();
@@ -92,7 +95,7 @@ TOutputs RunWithOutputs(const std::vector<RawRecord>& records,
     run.Lines = lines.Lines();
     run.CallList = test::ReadFile(dir.File("calls.csv"));
     run.Profile = test::ReadFile(dir.File("profile.csv"));
-    run.Timeline = test::ReadFile(dir.File("timeline.json"));
+    run.Timeline = timelineFile.empty() ? "" : test::ReadFile(timelineFile);
     run.Folded = test::ReadFile(dir.File("folded.txt"));
     run.Stats = test::ReadFile(dir.File("stats.csv"));
     return run;
@@ -227,6 +230,67 @@ std::unique_ptr<TJsonValue> ReadTimeline(const std::string& text, TTimelineEvent
     return root;
 }
 
+// Makes the job write its timeline as a Perfetto trace instead.
+void AsPerfetto(TJobParameters& job) {
+    job.TimelineFileName.replace(job.TimelineFileName.size() - 5, 5, ".pftrace");
+}
+
+// The same as ReadTimeline for a Perfetto trace, whose first TSC is in the process's
+// description; also checks that every event carries exactly its arguments.
+std::optional<test::TPerfettoTrace> ReadPerfettoTimeline(const std::string& bytes,
+                                                         TTimelineEvents& events) {
+    std::string error;
+    std::optional<test::TPerfettoTrace> trace = test::ReadPerfettoTrace(bytes, &error);
+    EXPECT_TRUE(trace) << error;
+    if (!trace)
+        return trace;
+    size_t at = trace->ProcessDescription.find("(TSC ");
+    EXPECT_NE(at, std::string::npos) << trace->ProcessDescription;
+    uint64_t first = std::stoull(trace->ProcessDescription.substr(at + 5));
+    std::map<uint64_t, std::string> tids; // by track uuid
+    for (const auto& [uuid, thread] : trace->Threads) {
+        tids[uuid] = std::to_string(thread.Tid);
+        events.ThreadNames[tids[uuid]] = thread.Name;
+        EXPECT_EQ(thread.Pid, 1);
+    }
+    uint64_t last = 0;
+    for (const test::TPerfettoEvent& event : trace->Events) {
+        EXPECT_GE(event.Time, last) << "events out of time order";
+        last = event.Time;
+        const std::string& tid = tids[event.Track];
+        auto arg = [&](const char* name) {
+            auto found = event.Args.find(name);
+            return found == event.Args.end() ? std::string("<none>") : found->second;
+        };
+        auto time = [&](uint64_t nanoseconds) { return std::to_string(nanoseconds + first); };
+        size_t arguments = 1;
+        if (event.Type == test::TPerfettoEvent::Kind::Begin || tid == "1") {
+            arguments = 0;
+        } else if (event.Type == test::TPerfettoEvent::Kind::End && event.Args.count("incl")) {
+            events.Calls.push_back("C " + arg("addr").substr(2) + " " + time(event.BeginTime) +
+                                   " " + time(event.Time) + " " + arg("incl") + " " + arg("excl") +
+                                   " " + event.Name);
+            arguments = 3;
+        } else if (event.Type == test::TPerfettoEvent::Kind::End) {
+            events.Calls.push_back("X " + time(event.BeginTime) + " " + event.Name + " " +
+                                   arg("cut"));
+        } else if (tid == "2") {
+            events.Notes.push_back(arg("status"));
+            EXPECT_EQ(event.Name, arg("status"));
+        } else {
+            events.Calls.push_back("N " + time(event.Time) + " " + event.Name + " " + arg("cut"));
+        }
+        EXPECT_EQ(event.Args.size(), arguments) << event.Name;
+    }
+    return trace;
+}
+
+// Reads a timeline of either form; false when it is not valid.
+bool ReadEvents(const std::string& timeline, bool perfetto, TTimelineEvents& events) {
+    return perfetto ? ReadPerfettoTimeline(timeline, events).has_value()
+                    : ReadTimeline(timeline, events) != nullptr;
+}
+
 std::vector<std::string> CallListEvents(const std::string& callList) {
     std::vector<std::string> events;
     for (const TCallLine& line : ParseCallList(callList)) {
@@ -248,6 +312,10 @@ std::vector<std::vector<RawRecord>> Traces() {
     std::vector<std::vector<RawRecord>> traces = {WorkedExample};
     for (uint32_t seed = 1; seed <= 4; ++seed)
         traces.push_back(RandomTrace(seed, 3000));
+    // A ring buffer that wrapped: the earliest record is in the middle of the file.
+    std::vector<RawRecord> rotated = RandomTrace(5, 3000);
+    std::rotate(rotated.begin(), rotated.begin() + 1700, rotated.end());
+    traces.push_back(rotated);
     return traces;
 }
 
@@ -261,41 +329,53 @@ TEST(Timeline, EachCallListLineHasOneCounterpartAndEveryTrackIsBalanced) {
     for (uint64_t i = 0; i < 70; ++i)
         deep.push_back(Enter(0x8000 + 0x40 * uint32_t(i % 3), 2 + i));
     runs.emplace_back(deep, [](TJobParameters& job) { job.CallStackSize = 64; });
-    for (auto& [trace, configure] : runs) {
-        TOutputs run = RunWithOutputs(trace, configure);
-        TTimelineEvents events;
-        std::unique_ptr<TJsonValue> root = ReadTimeline(run.Timeline, events);
-        ASSERT_TRUE(root);
-        std::vector<std::string> expected = CallListEvents(run.CallList);
-        std::sort(expected.begin(), expected.end());
-        std::sort(events.Calls.begin(), events.Calls.end());
-        std::vector<std::string> missing, extra;
-        std::set_difference(expected.begin(), expected.end(), events.Calls.begin(),
-                            events.Calls.end(), std::back_inserter(missing));
-        std::set_difference(events.Calls.begin(), events.Calls.end(), expected.begin(),
-                            expected.end(), std::back_inserter(extra));
-        EXPECT_EQ(missing, std::vector<std::string>{});
-        EXPECT_EQ(extra, std::vector<std::string>{});
-        EXPECT_EQ(events.ThreadNames["1"], "DSP core");
-        EXPECT_EQ(events.ThreadNames["2"], "notes");
-    }
+    for (bool perfetto : {false, true})
+        for (auto& [trace, configure] : runs) {
+            TOutputs run = RunWithOutputs(trace, [&](TJobParameters& job) {
+                if (configure)
+                    configure(job);
+                if (perfetto)
+                    AsPerfetto(job);
+            });
+            TTimelineEvents events;
+            ASSERT_TRUE(ReadEvents(run.Timeline, perfetto, events));
+            std::vector<std::string> expected = CallListEvents(run.CallList);
+            std::sort(expected.begin(), expected.end());
+            std::sort(events.Calls.begin(), events.Calls.end());
+            std::vector<std::string> missing, extra;
+            std::set_difference(expected.begin(), expected.end(), events.Calls.begin(),
+                                events.Calls.end(), std::back_inserter(missing));
+            std::set_difference(events.Calls.begin(), events.Calls.end(), expected.begin(),
+                                expected.end(), std::back_inserter(extra));
+            EXPECT_EQ(missing, std::vector<std::string>{}) << (perfetto ? "Perfetto" : "JSON");
+            EXPECT_EQ(extra, std::vector<std::string>{}) << (perfetto ? "Perfetto" : "JSON");
+            EXPECT_EQ(events.ThreadNames["1"], "DSP core");
+            EXPECT_EQ(events.ThreadNames["2"], "notes");
+        }
 }
 
 TEST(Timeline, EveryInconsistencyIsANoteWithItsStatusLine) {
-    // A gap, a TSC going back, an exit that matches no enter, a task exit of another task.
-    TOutputs run = RunWithOutputs({TaskIn(0x1000, 100), Enter(0x8000, 110), Enter(0x8100, 20000000),
-                                   Exit(0x8000, 20000010), Enter(0x8000, 20000020),
-                                   Exit(0x8000, 90), TaskOut(0x2000, 20000030)});
-    TTimelineEvents events;
-    ASSERT_TRUE(ReadTimeline(run.Timeline, events));
-    std::vector<std::string> inconsistencies(run.Lines.begin() + 3,
-                                             run.Lines.begin() + 3 + events.Notes.size());
-    EXPECT_EQ(events.Notes.size(), 5u); // the last record comes long after the one before
-    EXPECT_EQ(events.Notes, inconsistencies);
-    EXPECT_TRUE(run.Lines[3 + events.Notes.size()].starts_with("Process "));
+    for (bool perfetto : {false, true}) {
+        // A gap, a TSC going back, an exit that matches no enter, a task exit of another task.
+        TOutputs run =
+            RunWithOutputs({TaskIn(0x1000, 100), Enter(0x8000, 110), Enter(0x8100, 20000000),
+                            Exit(0x8000, 20000010), Enter(0x8000, 20000020), Exit(0x8000, 90),
+                            TaskOut(0x2000, 20000030)},
+                           [&](TJobParameters& job) {
+                               if (perfetto)
+                                   AsPerfetto(job);
+                           });
+        TTimelineEvents events;
+        ASSERT_TRUE(ReadEvents(run.Timeline, perfetto, events));
+        std::vector<std::string> inconsistencies(run.Lines.begin() + 3,
+                                                 run.Lines.begin() + 3 + events.Notes.size());
+        EXPECT_EQ(events.Notes.size(), 5u); // the last record comes long after the one before
+        EXPECT_EQ(events.Notes, inconsistencies);
+        EXPECT_TRUE(run.Lines[3 + events.Notes.size()].starts_with("Process "));
+    }
 }
 
-TEST(Timeline, ClockHzGivesMicrosecondsFromTheFirstRecord) {
+TEST(Timeline, ClockHzGivesTimeFromTheFirstRecordAndCyclesSaySo) {
     TOutputs run = RunWithOutputs(WorkedExample, [](TJobParameters& job) { job.ClockHz = 2e9; });
     // f leaves at TSC 240, 140 cycles after the first record: 70 ns at 2 GHz.
     EXPECT_NE(run.Timeline.find("\"ph\":\"E\",\"pid\":1,\"tid\":3,\"ts\":0.070,"),
@@ -304,6 +384,30 @@ TEST(Timeline, ClockHzGivesMicrosecondsFromTheFirstRecord) {
     std::unique_ptr<TJsonValue> root = ReadTimeline(run.Timeline, events);
     ASSERT_TRUE(root);
     EXPECT_EQ(root->Find("otherData")->Find("clockHz")->Text, "2000000000");
+
+    for (double clockHz : {2e9, 0.0}) {
+        TOutputs perfetto = RunWithOutputs(WorkedExample, [&](TJobParameters& job) {
+            job.ClockHz = clockHz;
+            AsPerfetto(job);
+        });
+        std::optional<test::TPerfettoTrace> trace = test::ReadPerfettoTrace(perfetto.Timeline);
+        ASSERT_TRUE(trace);
+        uint64_t task = trace->TrackNamed("?task #1");
+        auto f = std::find_if(trace->Events.begin(), trace->Events.end(), [&](auto& event) {
+            return event.Track == task && event.Type == test::TPerfettoEvent::Kind::End &&
+                   event.Name == "?function #0";
+        });
+        ASSERT_NE(f, trace->Events.end());
+        EXPECT_EQ(f->BeginTime, clockHz > 0 ? 5u : 10u);
+        EXPECT_EQ(f->Time, clockHz > 0 ? 70u : 140u);
+        const std::string cycles = " (cycles: one cycle is shown as one nanosecond)";
+        EXPECT_EQ(trace->ProcessName.ends_with(cycles), clockHz == 0) << trace->ProcessName;
+        EXPECT_EQ(trace->ProcessDescription.find("2000000000") != std::string::npos, clockHz > 0);
+        // The tracks keep the timeline's order: the core, the notes, then the tasks.
+        EXPECT_TRUE(trace->ThreadsOrderedExplicitly);
+        for (const auto& [uuid, thread] : trace->Threads)
+            EXPECT_EQ(thread.Rank, thread.Tid < 3 ? thread.Tid - 1 : thread.Tid) << thread.Name;
+    }
 }
 
 // Undoes the mapping of bytes that are not UTF-8: "\xNN" is the byte, "\\" a backslash.
@@ -323,7 +427,7 @@ std::string Unmapped(const std::string& text) {
     return bytes;
 }
 
-TEST(JsonText, AnyBytesGiveValidJsonThatMapsBackToThem) {
+TEST(TimelineText, AnyBytesGiveValidTextThatMapsBackToThemInBothForms) {
     std::mt19937 random(7);
     const std::string odd[] = {"\\",
                                "\"",
@@ -349,6 +453,10 @@ TEST(JsonText, AnyBytesGiveValidJsonThatMapsBackToThem) {
         std::unique_ptr<TJsonValue> value = test::ParseJson(json, &error);
         ASSERT_TRUE(value) << error << " in " << json;
         EXPECT_EQ(Unmapped(value->Text), bytes) << json;
+        // The Perfetto trace's strings are the very text the JSON gives.
+        std::string utf8;
+        AppendUtf8Text(utf8, bytes);
+        EXPECT_EQ(utf8, value->Text) << json;
     }
     // Through a whole job: the process is named after a raw file with odd bytes.
     TTempDir dir;
@@ -360,6 +468,15 @@ TEST(JsonText, AnyBytesGiveValidJsonThatMapsBackToThem) {
     std::unique_ptr<TJsonValue> root = ReadTimeline(run.Timeline, events);
     ASSERT_TRUE(root);
     EXPECT_EQ(Unmapped(root->Find("traceEvents")->Items[0].Find("args")->Find("name")->Text),
+              rawName);
+    TOutputs perfetto = RunWithOutputs(WorkedExample, [&](TJobParameters& job) {
+        job.RawDataFileName = rawName;
+        AsPerfetto(job);
+    });
+    std::optional<test::TPerfettoTrace> trace = test::ReadPerfettoTrace(perfetto.Timeline);
+    ASSERT_TRUE(trace); // which checks that every string is valid UTF-8
+    const std::string cycles = " (cycles: one cycle is shown as one nanosecond)";
+    EXPECT_EQ(Unmapped(trace->ProcessName.substr(0, trace->ProcessName.size() - cycles.size())),
               rawName);
 }
 

@@ -1,7 +1,10 @@
 #include "ui/window/ExtraSettings.h"
 
+#include "analysis/TimelineForm.h"
 #include "ui/window/ExtraOutputsGroup.h"
 
+#include <QFile>
+#include <QLineEdit>
 #include <QString>
 #include <string>
 
@@ -20,6 +23,7 @@ constexpr TOutputKey OutputKeys[] = {
     {TExtraOutputsGroup::Stats, "StatsOutput"},
 };
 constexpr const char* ClockKey = "DSPClockMHz";
+constexpr const char* JsonTimelineKey = "TimelineFileName";
 
 } // namespace
 
@@ -31,12 +35,21 @@ void ApplyExtraSettings(const TSettingsList& settings, TExtraOutputsGroup& contr
     const double megahertz = QString::fromStdString(settings.Value(ClockKey)).toDouble(&isNumber);
     if (isNumber && megahertz >= 0)
         controls.SetClockMHz(megahertz);
+    // After the names derived from the raw file: a JSON timeline chosen before stays.
+    if (const std::string name = settings.Value(JsonTimelineKey);
+        TimelineFormOf(name) == TimelineForm::Json)
+        if (auto* edit = controls.findChild<QLineEdit*>(QStringLiteral("EditTimelineFile")))
+            edit->setText(QFile::decodeName(QByteArray::fromStdString(name)));
 }
 
 void StoreExtraSettings(const TExtraOutputsGroup& controls, TSettingsList& settings) {
     for (const TOutputKey& output : OutputKeys)
         settings.SetValue(output.Key, controls.IsChosen(output.Output) ? "true" : "false");
     settings.SetValue(ClockKey, QString::number(controls.ClockMHz(), 'g', 12).toStdString());
+    const std::string timeline =
+        QFile::encodeName(controls.FileName(TExtraOutputsGroup::Timeline)).toStdString();
+    settings.SetValue(JsonTimelineKey,
+                      TimelineFormOf(timeline) == TimelineForm::Json ? timeline : std::string());
 }
 
 } // namespace hookmeter

@@ -2,6 +2,9 @@
 // after the window's original keys, which keep their names, order and meaning:
 //   TimelineOutput, FoldedStacksOutput, StatsOutput   "true" or "false"
 //   DSPClockMHz                                        decimal number, 0 for none
+//   TimelineFileName    the timeline's file name when it is a JSON one (".json"); absent
+//                       otherwise, when the name derived from the raw file (a Perfetto trace)
+//                       is shown
 // A value that cannot be read leaves its control as it is; nothing is reported.
 #pragma once
 
