@@ -35,29 +35,26 @@ std::string JsonText(std::string_view text) {
     return json;
 }
 
-// `,"args":{"NAME":` and the like.
-std::string ArgsHead(std::string_view name) {
-    return ",\"args\":{\"" + std::string(name) + "\":";
-}
-std::string NextArg(std::string_view name) {
-    return ",\"" + std::string(name) + "\":";
-}
-
-// The rest of a cut event: `,"args":{"cut":"TEXT"}}`.
-std::string CutTail(std::string_view text) {
-    return ArgsHead(TimelineArgument::Cut) + "\"" + JsonText(text) + "\"}}";
-}
-
-const std::string InclusiveHead = ArgsHead(TimelineArgument::Inclusive);
-const std::string ExclusiveHead = NextArg(TimelineArgument::Exclusive);
-const std::string AddressHead = NextArg(TimelineArgument::Address) + "\"0x";
-const std::string StatusHead = ArgsHead(TimelineArgument::Status) + "\"";
+// The fixed parts of the events with arguments, spelled out so that they copy fast; the checks
+// hold them to the argument names.
+constexpr std::string_view InclusiveHead = ",\"args\":{\"incl\":";
+constexpr std::string_view ExclusiveHead = ",\"excl\":";
+constexpr std::string_view AddressHead = ",\"addr\":\"0x";
+constexpr std::string_view CutNoExit = ",\"args\":{\"cut\":\"no exit record\"}}";
+constexpr std::string_view CutNoEnter = ",\"args\":{\"cut\":\"no enter record\"}}";
+constexpr std::string_view StatusHead = ",\"args\":{\"status\":\"";
+static_assert(InclusiveHead.substr(10, 4) == TimelineArgument::Inclusive);
+static_assert(ExclusiveHead.substr(2, 4) == TimelineArgument::Exclusive);
+static_assert(AddressHead.substr(2, 4) == TimelineArgument::Address);
+static_assert(CutNoExit.substr(10, 3) == TimelineArgument::Cut &&
+              CutNoExit.substr(16, 14) == TimelineArgument::NoExitRecord);
+static_assert(CutNoEnter.substr(10, 3) == TimelineArgument::Cut &&
+              CutNoEnter.substr(16, 15) == TimelineArgument::NoEnterRecord);
+static_assert(StatusHead.substr(10, 6) == TimelineArgument::Status);
 
 } // namespace
 
-TTraceEventWriter::TTraceEventWriter(TOutputFile& file)
-    : File(file), CutNoExit(CutTail(TimelineArgument::NoExitRecord)),
-      CutNoEnter(CutTail(TimelineArgument::NoEnterRecord)) {}
+TTraceEventWriter::TTraceEventWriter(TOutputFile& file) : File(file) {}
 
 char* TTraceEventWriter::FormatMicroseconds(char* out, uint64_t nanoseconds) {
     // Events come in time order, many within the same microsecond: its digits are kept.
@@ -198,7 +195,7 @@ void TTraceEventWriter::ExitWithoutEnter(uint32_t track, uint64_t time,
 
 void TTraceEventWriter::Note(uint32_t track, uint64_t time, std::string_view line) {
     std::string json = JsonText(line);
-    WriteEvent('i', track, time, json, StatusHead + json + "\"}}");
+    WriteEvent('i', track, time, json, std::string(StatusHead) + json + "\"}}");
 }
 
 void TTraceEventWriter::SliceClosed(uint32_t track, uint64_t time) {

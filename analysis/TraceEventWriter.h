@@ -74,8 +74,6 @@ private:
     };
     std::vector<TNameText> Names; // by key
     std::string NamePool;
-    std::string CutNoExit; // the tails of cut events
-    std::string CutNoEnter;
 };
 
 } // namespace hookmeter

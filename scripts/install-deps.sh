@@ -10,7 +10,7 @@ for group in "$@"; do
     case $group in
         build) packages+=(g++ make cmake) ;;
         gui) packages+=(qt6-base-dev) ;;
-        test) packages+=(libgtest-dev libgmock-dev binutils diffutils) ;;
+        test) packages+=(libgtest-dev libgmock-dev binutils diffutils protobuf-compiler) ;;
         desktop) packages+=(xvfb xauth openbox wmctrl xdotool) ;; # window tests on a real X display
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         bench) packages+=(time) ;;

@@ -103,6 +103,17 @@ TEST(CliOptions, OptionalOutputsAndTheClock) {
         EXPECT_FALSE(Parse(arguments).Options) << testing::PrintToString(arguments);
 }
 
+TEST(CliOptions, TheTimelinesNameChoosesItsForm) {
+    for (const char* name : {"t.pftrace", "t.perfetto-trace", "T.PFTRACE", "t.json", "t.JSON"})
+        EXPECT_TRUE(Parse({"--timeline", name, "trace.bin"}).Options) << name;
+    for (const char* name : {"t.txt", "t", "t.json.gz", "/dev/null"}) {
+        TParsedOptions parsed = Parse({"--timeline", name, "trace.bin"});
+        EXPECT_FALSE(parsed.Options) << name;
+        EXPECT_NE(parsed.Error.find(".pftrace"), std::string::npos) << parsed.Error;
+        EXPECT_NE(parsed.Error.find(".json"), std::string::npos) << parsed.Error;
+    }
+}
+
 TEST(CliOptions, CompareTakesTwoSummariesAndAGate) {
     TParsedOptions parsed = Parse({"--threshold", "2.5%", "--compare", "-base", "new.csv"});
     ASSERT_TRUE(parsed.Options) << parsed.Error;
