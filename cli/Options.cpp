@@ -42,7 +42,7 @@ std::string UsageText() {
            "  --folded FILE       also write folded stacks for flame graphs\n"
            "  --stats FILE        also write percentiles and worst calls per function and task "
            "(CSV)\n"
-           "  --clock-hz HZ       DSP clock, e.g. 600e6: timeline times in microseconds, not "
+           "  --clock-hz HZ       DSP clock, e.g. 600e6: timeline times as real time, not "
            "cycles\n"
            "  --symbols EXE       list the symbols of EXE as a job holds them: address, tab, name\n"
            "  --compare BASE NEW  compare two profile summaries, before and after a change\n"
