@@ -28,9 +28,9 @@ public:
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
-    void JobEnded(const TJobEnd& end) override { Outcome = end.Outcome; }
+    void JobEnded(const TJobEnd& end) override { End = end; }
 
-    JobOutcome Outcome = JobOutcome::Failed; // a job that never ended did not succeed
+    TJobEnd End{JobOutcome::Failed, {}, {}, {}}; // a job that never ended did not succeed
 
 private:
     bool Quiet;
@@ -105,7 +105,15 @@ int RunProcessCommand(const TCliOptions& options) {
     job.Start();
     job.WaitFor();
     stopOnSignal->Release();
-    switch (listener.Outcome) {
+    // The status lines stay as they are; why a file could not be opened goes to standard error.
+    if (const TJobEnd& end = listener.End; !end.FailureReason.empty()) {
+        if (end.FailedFile.empty())
+            std::fprintf(stderr, "hookmeter-cli: %s\n", end.FailureReason.c_str());
+        else
+            std::fprintf(stderr, "hookmeter-cli: %s: %s\n", end.FailedFile.c_str(),
+                         end.FailureReason.c_str());
+    }
+    switch (listener.End.Outcome) {
     case JobOutcome::Done:
         return 0;
     case JobOutcome::Stopped:

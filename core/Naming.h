@@ -34,8 +34,8 @@ struct TNames {
 };
 
 // Reads the executable's symbols (an unreadable or unrecognised file gives none) and sets every
-// entry's Name; names.Problem says why an executable that exists gave no or fewer names, where
-// the counts alone would leave a user guessing. Entries are in ascending key order; tasks[0] is the
+// entry's Name; names.Problem says why a named executable gave no or fewer names, where the
+// counts alone would leave a user guessing. Entries are in ascending key order; tasks[0] is the
 // task with handle 0. Throws std::bad_alloc when memory runs out.
 void AssignNames(const std::string& dspOutFileName, bool globalOnly,
                  std::span<FunctionEntry> functions, std::span<TaskEntry> tasks, TNames& names);

@@ -18,6 +18,10 @@ enum class JobOutcome {
 struct TJobEnd {
     JobOutcome Outcome = JobOutcome::Done;
     std::string FirstFailure; // the first "!!!" line, when the job reported one
+    // When that line is about a file that could not be opened: the file's path as given and the
+    // system's reason ("No such file or directory"); both empty when no reason is known.
+    std::string FailedFile;
+    std::string FailureReason;
 };
 
 class TJobListener : public TStatusLines {

@@ -1,14 +1,14 @@
 #include "job/JobPipeline.h"
 
+#include "base/OpenFailureReason.h"
 #include "core/CallList.h"
 #include "core/FirstPass.h"
 #include "core/Replay.h"
 #include "core/SummaryWriter.h"
 #include "job/JobOutputs.h"
 #include "job/JobParameters.h"
-
-#include <filesystem>
-#include <system_error>
+#include "job/OutputPaths.h"
+#include "job/RawFormProbe.h"
 
 namespace hookmeter {
 namespace {
@@ -17,40 +17,13 @@ constexpr uint32_t SearchNoticeAt = 0x7FFFF;       // valid records passed befor
 constexpr uint32_t ReplayProgressStride = 0x40000; // records between replay progress lines
 constexpr uint32_t ProgressUpdateStride = 0x10000; // records between updates of the progress
 
+constexpr char RawFileOpenFailure[] = "!!!Can not open raw data file!!!";
+constexpr char CallListOpenFailure[] = "!!!Can not open file to list all function/task calls!!!";
+constexpr char ProfileOpenFailure[] = "!!!Can not open file to output final profile result!!!";
 constexpr char CallListIncomplete[] =
     "!!!Can not write file to list all function/task calls, the call list is incomplete!!!";
 constexpr char ProfileIncomplete[] = "!!!Can not write file to output final profile result, the "
                                      "profile summary is incomplete!!!";
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, error);
-}
-
-// The absolute path, with the links and dot entries of its existing part resolved.
-std::filesystem::path NormalPath(const std::string& name) {
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(name, error).lexically_normal();
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
-    return error ? absolute : resolved;
-}
-
-// True when both reports would end up in one regular file: the second would overwrite the
-// first. A device such as /dev/null may take both.
-bool ReportsShareAFile(const std::string& callList, const std::string& profile) {
-    if (callList.empty() || profile.empty())
-        return false;
-    std::error_code error;
-    auto callListStatus = std::filesystem::status(callList, error);
-    auto profileStatus = std::filesystem::status(profile, error);
-    bool callListExists = std::filesystem::exists(callListStatus);
-    bool profileExists = std::filesystem::exists(profileStatus);
-    if (callListExists && profileExists)
-        return std::filesystem::is_regular_file(callListStatus) && SameFile(callList, profile);
-    if (callListExists || profileExists)
-        return false;
-    return NormalPath(callList) == NormalPath(profile);
-}
 
 // The line for a raw file that ended early. `replaying`: the reports are written all the same.
 const char* ProblemLine(RawFileProblem problem, bool replaying) {
@@ -89,14 +62,28 @@ struct TDiscardOnExit {
 TJobPipeline::Outcome TJobPipeline::Run(const TJobParameters& parameters, TStatusReporter& status,
                                         TJobProgress& progress, const std::atomic<bool>& stop) {
     TDiscardOnExit discardOnExit{RawFile, CallListFile, ProfileFile};
-    if (ReportsShareAFile(parameters.CallListFileName, parameters.ProfileFileName)) {
-        status.AddStatusLine("!!!The call list and the profile summary can not be the same "
-                             "file!!!");
+    if (const TFileClash clash = FindFileClash(parameters)) {
+        status.FormatStatusLine("!!!The %s and the %s can not be the same file!!!", clash.First,
+                                clash.Second);
         return Outcome::Ended;
     }
     if (!RawFile.Open(parameters.RawDataFileName, parameters.RawDataFileType)) {
         const char* line = ProblemLine(RawFile.Problem(), false);
-        status.AddStatusLine(line != nullptr ? line : "!!!Can not open raw data file!!!");
+        if (line == nullptr) {
+            NoteOpenFailure(status, parameters.RawDataFileName,
+                            ReadFailureReason(parameters.RawDataFileName));
+            line = RawFileOpenFailure;
+        }
+        status.AddStatusLine(line);
+        return Outcome::Ended;
+    }
+    // A report without a name can never be opened: that is found before the raw file is read.
+    const char* unnamedReport = parameters.CallListFileName.empty()  ? CallListOpenFailure
+                                : parameters.ProfileFileName.empty() ? ProfileOpenFailure
+                                                                     : nullptr;
+    if (unnamedReport != nullptr) {
+        NoteOpenFailure(status, {}, NoFileNameReason);
+        status.AddStatusLine(unnamedReport);
         return Outcome::Ended;
     }
     RawFile.SetStopFlag(&stop);
@@ -118,6 +105,8 @@ TJobPipeline::Outcome TJobPipeline::Run(const TJobParameters& parameters, TStatu
         return Outcome::Ended;
     }
     ValidRecords = firstPass.ValidRecords;
+    if (ValidRecords == 0 && (firstPass.InvalidRecords > 0 || RawFile.KnownSize() > 0))
+        ReportNoValidRecord(parameters, status); // a file with bytes, none of them a record
     FirstTSC = firstPass.FirstTSC;
     FirstTaskRecord = firstPass.FirstTaskRecord;
 
@@ -139,15 +128,15 @@ TJobPipeline::Outcome TJobPipeline::Run(const TJobParameters& parameters, TStatu
     if (stop)
         return StopWithoutReports(status);
 
-    if (!OpenReport(CallListFile, parameters.CallListFileName, parameters)) {
-        status.AddStatusLine("!!!Can not open file to list all function/task calls!!!");
+    if (!OpenReport(CallListFile, parameters.CallListFileName, parameters, status)) {
+        status.AddStatusLine(CallListOpenFailure);
         return Outcome::Ended; // the raw file is closed on the way out
     }
     TCallListWriter callList(CallListFile, Tables);
     callList.WriteHeader();
     TJobOutputs outputs(parameters, Tables, callStackSize,
                         [&](TOutputFile& file, const std::string& fileName) {
-                            return OpenReport(file, fileName, parameters);
+                            return OpenReport(file, fileName, parameters, status);
                         });
     TReplay replay(Tables, callStackSize, outputs.Start(callList, status, startTask, FirstTSC),
                    status, startTask, FirstTSC);
@@ -182,9 +171,9 @@ TJobPipeline::Outcome TJobPipeline::Run(const TJobParameters& parameters, TStatu
     };
     progress.Phase = JobPhase::Summary;
     TSummaryTotals totals = PrepareSummary(Tables.FunctionEntries(), Tables.TaskEntries());
-    if (!OpenReport(ProfileFile, parameters.ProfileFileName, parameters)) {
+    if (!OpenReport(ProfileFile, parameters.ProfileFileName, parameters, status)) {
         publishCallList();
-        status.AddStatusLine("!!!Can not open file to output final profile result!!!");
+        status.AddStatusLine(ProfileOpenFailure);
         return Outcome::Ended;
     }
     WriteProfileSummary(ProfileFile, Tables.FunctionEntries(), Tables.TaskEntries(), FirstTSC,
@@ -218,12 +207,37 @@ TaskEntry& TJobPipeline::ChooseStartTask() {
 }
 
 bool TJobPipeline::OpenReport(TOutputFile& report, const std::string& fileName,
-                              const TJobParameters& parameters) {
-    // Truncating an input would destroy the user's trace or program.
+                              const TJobParameters& parameters, const TStatusReporter& status) {
+    // Truncating an input would destroy the user's trace or program. Refused before anything
+    // was opened already; an input that has become the output since is refused here.
     if (SameFile(fileName, parameters.RawDataFileName) ||
         SameFile(fileName, parameters.DSPOutFileName))
         return false;
-    return report.Open(fileName);
+    if (report.Open(fileName))
+        return true;
+    NoteOpenFailure(status, fileName, WriteFailureReason(fileName));
+    return false;
+}
+
+void TJobPipeline::NoteOpenFailure(const TStatusReporter& status, const std::string& fileName,
+                                   std::string reason) {
+    // Only the reason of the job's first failure, whose line follows at once.
+    if (reason.empty() || !status.FirstFailure().empty() || !FailureReason.empty())
+        return;
+    FailedFile = fileName;
+    FailureReason = std::move(reason);
+}
+
+void TJobPipeline::ReportNoValidRecord(const TJobParameters& parameters, TStatusReporter& status) {
+    const bool binary = parameters.RawDataFileType == RawForm::Binary;
+    const RawForm other = binary ? RawForm::Text : RawForm::Binary;
+    const char* used = binary ? "binary" : "text";
+    if (FormReadsRecords(parameters.RawDataFileName, other))
+        status.FormatStatusLine("The raw data file holds no valid record in the %s form; read in "
+                                "the %s form, its first records are valid.",
+                                used, binary ? "text" : "binary");
+    else
+        status.FormatStatusLine("The raw data file holds no valid record in the %s form.", used);
 }
 
 TJobPipeline::TReplayEnd TJobPipeline::ReplayRecords(TReplay& replay, TStatusReporter& status,

@@ -37,6 +37,10 @@ public:
 
     // What the job found, when its parameters asked for more than the two reports.
     std::shared_ptr<TJobResults> Results;
+    // When the job's first failure was a file that could not be opened: the file and the
+    // system's reason (TJobEnd).
+    std::string FailedFile;
+    std::string FailureReason;
 
 private:
     struct TReplayEnd {
@@ -47,7 +51,13 @@ private:
     TaskEntry& ChooseStartTask();
     // Opens an output report unless its path names one of the job's input files.
     bool OpenReport(TOutputFile& report, const std::string& fileName,
-                    const TJobParameters& parameters);
+                    const TJobParameters& parameters, const TStatusReporter& status);
+    // Keeps why a file could not be opened, when its line will be the job's first failure.
+    void NoteOpenFailure(const TStatusReporter& status, const std::string& fileName,
+                         std::string reason);
+    // A raw file whose records are all invalid: says which form was used, and whether the other
+    // one reads it.
+    void ReportNoValidRecord(const TJobParameters& parameters, TStatusReporter& status);
     // Finds the record with the earliest TSC and replays every valid record from there,
     // wrapping around the end of the file.
     TReplayEnd ReplayRecords(TReplay& replay, TStatusReporter& status, TJobProgress& progress);

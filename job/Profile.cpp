@@ -31,7 +31,7 @@ void TProfile::Start() {
         status.AddStatusLine("Profile data processing complete.");
         JobProgress.Phase = JobPhase::Finished;
         if (Listener != nullptr)
-            Listener->JobEnded({JobOutcome::Failed, status.FirstFailure()});
+            Listener->JobEnded({JobOutcome::Failed, status.FirstFailure(), {}, {}});
     }
 }
 
@@ -73,6 +73,8 @@ void TProfile::Execute() {
         return;
     TJobEnd end;
     end.FirstFailure = status.FirstFailure();
+    end.FailedFile = Pipeline->FailedFile;
+    end.FailureReason = Pipeline->FailureReason;
     end.Outcome = EndedByStop                ? JobOutcome::Stopped
                   : end.FirstFailure.empty() ? JobOutcome::Done
                                              : JobOutcome::Failed;

@@ -18,6 +18,8 @@ constexpr uint64_t SymbolEntrySize = 16;   // the part of a symbol entry that is
 constexpr uint32_t SymbolTableType = 2;
 constexpr uint32_t StringTableType = 3;
 constexpr uint8_t GlobalBinding = 1;
+constexpr const char* NoSymbolTableProblem =
+    "The executable has no symbol table (it may have been stripped); no names were read from it.";
 constexpr size_t NameLength = 63;
 
 struct TSectionHeader {
@@ -137,8 +139,10 @@ uint32_t TSymbolList::LoadElf(const TByteView& file) {
     if (!sections)
         return 0;
     const TScannedTables scanned = ScanSections(*sections, image.U16(50));
-    if (!scanned.SymbolTable)
+    if (!scanned.SymbolTable) {
+        Problem_ = NoSymbolTableProblem;
         return 0;
+    }
 
     const TSectionHeader symbolSection = (*sections)[*scanned.SymbolTable];
     if (symbolSection.EntrySize < SymbolEntrySize)

@@ -1,5 +1,6 @@
 #include "symbols/FileImage.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -14,6 +15,10 @@ constexpr const char* NotRegularProblem =
 constexpr const char* TooLargeProblem =
     "The executable is larger than 1 GiB; no names were read from it.";
 
+std::string UnreadableProblem(const std::error_code& reason) {
+    return "The executable can not be read (" + reason.message() + "); no names were read from it.";
+}
+
 } // namespace
 
 TFileImage ReadFileImage(const std::string& fileName) {
@@ -23,8 +28,11 @@ TFileImage ReadFileImage(const std::string& fileName) {
     // A device or a pipe could give bytes without end, or block the open itself.
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(fileName, error);
-    if (error || !std::filesystem::exists(status))
-        return image; // missing, or not reachable: the open would fail too
+    if (error || !std::filesystem::exists(status)) {
+        image.Problem = UnreadableProblem(
+            error ? error : std::make_error_code(std::errc::no_such_file_or_directory));
+        return image;
+    }
     if (!std::filesystem::is_regular_file(status)) {
         image.Problem = NotRegularProblem;
         return image;
@@ -36,8 +44,10 @@ TFileImage ReadFileImage(const std::string& fileName) {
     }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"),
                                                                &std::fclose);
-    if (!file)
+    if (!file) {
+        image.Problem = UnreadableProblem(std::error_code(errno, std::generic_category()));
         return image;
+    }
     // Read in blocks up to the end instead of trusting the size taken beforehand, but never
     // beyond the limit: the file may have grown or been replaced since.
     std::vector<uint8_t>& bytes = image.Bytes;
@@ -52,8 +62,10 @@ TFileImage ReadFileImage(const std::string& fileName) {
         }
         bytes.insert(bytes.end(), block, block + got);
     }
-    if (std::ferror(file.get()))
+    if (std::ferror(file.get())) {
         bytes.clear();
+        image.Problem = UnreadableProblem(std::error_code(errno, std::generic_category()));
+    }
     return image;
 }
 

@@ -15,6 +15,9 @@ constexpr uint16_t CoffVersion = 0x00C2;
 constexpr uint16_t CoffTarget = 0x0099;
 constexpr uint64_t CoffHeaderSize = 22;
 constexpr std::string_view NameSeparator = " - ";
+constexpr const char* UnknownFormatProblem =
+    "The executable is neither a COFF file for the DSP (version 0x00C2, target 0x0099) nor an "
+    "ELF file; no names were read from it.";
 
 // A joined name must still fit the entry's signed 32-bit length.
 bool FitsLength(uint64_t length) {
@@ -53,7 +56,8 @@ SymbolEntry MakeEntry(uint32_t address, std::span<const std::string_view> names)
 TSymbolList::TSymbolList(const std::string& fileName, bool globalOnly) : GlobalOnly_(globalOnly) {
     const TFileImage image = ReadFileImage(fileName);
     Problem_ = image.Problem;
-    Load(TByteView(image.Bytes));
+    if (!fileName.empty() && Problem_.empty()) // no executable given, or one that was not read
+        Load(TByteView(image.Bytes));
 }
 
 TSymbolList::TSymbolList(std::span<const uint8_t> image, bool globalOnly)
@@ -97,6 +101,8 @@ uint32_t TSymbolList::Load(const TByteView& image) {
         return LoadCoff(image);
     if (image.U8(0) == 0x7F && image.U8(1) == 'E')
         return LoadElf(image);
+    if (Problem_.empty())
+        Problem_ = UnknownFormatProblem;
     return 0;
 }
 

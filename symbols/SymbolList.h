@@ -4,8 +4,9 @@
 // The executable is untrusted input. Whatever it holds, reading it never looks past the bytes
 // actually read and never allocates more than the file's size can justify; a file that cannot be
 // opened, is not recognised, or whose symbol table cannot lie inside it gives an empty list.
-// Where a user could not otherwise tell why names are missing (a file that is not a regular file
-// or too large, a table that reaches past the end of the file), Problem says why.
+// Where a user could not otherwise tell why names are missing (a file that is missing, cannot be
+// read, is not a regular file, is too large, is neither COFF nor ELF, has no symbol table, or has
+// a table that reaches past its end), Problem says why; an empty file name gives no problem.
 #pragma once
 
 #include <cstdint>

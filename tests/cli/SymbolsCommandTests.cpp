@@ -75,6 +75,15 @@ TEST(SymbolsCommand, PrintsNothingForAnUnrecognisedOrMissingFile) {
     }
 }
 
+// An ELF file without a symbol table (a stripped program) says so, rather than giving no names in
+// silence.
+TEST(SymbolsCommand, SaysThatAStrippedElfFileHasNoSymbolTable) {
+    const ElfImage stripped =
+        ElfBuilder().Order({ElfSection::StringTable, ElfSection::SectionNames}).Build();
+    EXPECT_EQ(DiagnosticsFor(stripped.Data), "The executable has no symbol table (it may have "
+                                             "been stripped); no names were read from it.\n");
+}
+
 // A cut or damaged executable names the table that reaches past the end of the file, in one line.
 TEST(SymbolsCommand, SaysWhichTableOfATruncatedExecutableReachesPastItsEnd) {
     const std::string truncated = "The executable is truncated or damaged: its ";

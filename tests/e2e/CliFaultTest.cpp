@@ -1,5 +1,6 @@
-// hookmeter-cli under faults that only a whole process shows: signals, no thread to be had, and
-// a report the user may not write.
+// hookmeter-cli under faults that only a whole process shows (signals, no thread to be had, a
+// report the user may not write), and what it says about outputs on one file and a raw file read
+// in the wrong form.
 #include "tests/job/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -158,6 +159,53 @@ TEST(CliFaults, AReadOnlyReportStaysAnOpenFailure) {
                                      "Profile data processing complete.\n"))
         << run.Output;
     EXPECT_EQ(ReadFile(dir.File("profile.csv")), "earlier profile");
+}
+
+// An optional output on the path of another output: refused before anything is opened, with one
+// line naming both, and exit 1; no output is written.
+TEST(CliFaults, OutputsOnOneFileAreRefusedAndNothingIsWritten) {
+    TTempDir dir;
+    WriteFile(dir.File("raw.bin"), BinaryTrace({Enter(0x40, 5), Exit(0x40, 6)}));
+    const std::vector<std::string> common = {"--binary", "--call-list", dir.File("c.csv"),
+                                             "--profile", dir.File("p.csv")};
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--timeline", dir.File("c.csv")}, "call list and the timeline"},
+        {{"--timeline", dir.File("d.csv"), "--stats", dir.File("d.csv"), "--folded",
+          dir.File("d.csv")},
+         "timeline and the folded stacks"}};
+    for (const auto& [outputs, roles] : cases) {
+        std::vector<std::string> arguments = common;
+        arguments.insert(arguments.end(), outputs.begin(), outputs.end());
+        arguments.push_back(dir.File("raw.bin"));
+        const TCliRun run = RunCli(arguments);
+        EXPECT_EQ(run.ExitStatus, 1);
+        EXPECT_EQ(run.Output,
+                  "Start profile data processing...\n!!!The " + roles +
+                      " can not be the same file!!!\nProfile data processing complete.\n");
+        for (const char* output : {"c.csv", "p.csv", "d.csv"})
+            EXPECT_FALSE(std::filesystem::exists(dir.File(output))) << output;
+    }
+}
+
+// A raw file that gives no valid record says which form was used, and that the other one reads
+// it; the job still ends well.
+TEST(CliFaults, ATraceReadInTheWrongFormSaysWhichFormReadsIt) {
+    TTempDir dir;
+    const std::string examples = HOOKMETER_EXAMPLES_DIR;
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--binary", examples + "/sample_trace.txt"},
+         "The raw data file holds no valid record in the binary form; read in the text form, its "
+         "first records are valid.\n"},
+        {{"--text", examples + "/sample_trace.bin"},
+         "The raw data file holds no valid record in the text form; read in the binary form, its "
+         "first records are valid.\n"}};
+    for (auto [arguments, line] : cases) {
+        arguments.insert(arguments.begin(),
+                         {"--call-list", dir.File("c.csv"), "--profile", dir.File("p.csv")});
+        const TCliRun run = RunCli(arguments);
+        EXPECT_EQ(run.ExitStatus, 0);
+        EXPECT_NE(run.Output.find(" tasks.\n" + line), std::string::npos) << run.Output;
+    }
 }
 
 } // namespace

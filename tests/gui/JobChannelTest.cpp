@@ -70,11 +70,11 @@ TEST(JobChannel, CommandsFromTheJobThreadArriveInTheirOrder) {
             const std::string line = Numbered(i).toStdString();
             channel.Append(line);
             if (i == 1000) {
-                channel.JobEnded({JobOutcome::Failed, "!!!failure 0!!!"});
+                channel.JobEnded({JobOutcome::Failed, "!!!failure 0!!!", {}, {}});
                 channel.JobStarted();
             }
         }
-        channel.JobEnded({JobOutcome::Failed, "!!!failure 1!!!"});
+        channel.JobEnded({JobOutcome::Failed, "!!!failure 1!!!", {}, {}});
     });
     job.join();
     ASSERT_TRUE(WaitUntil([&] { return recorder.Switches.size() == 4; }));

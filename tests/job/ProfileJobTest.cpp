@@ -137,6 +137,7 @@ TEST(ProfileJob, NoValidRecordSkipsTheReplayAndStillWritesBothReports) {
     EXPECT_EQ(run.Lines, (Lines{Start,
                                 "Read 0 valid records, 2 invalid records. Find 0 functions, 1 "
                                 "tasks.",
+                                "The raw data file holds no valid record in the binary form.",
                                 NoNames, "Process 0 of 0 records.",
                                 "Task main (0x00000000) maximum call stack depth= 0.", Complete}));
     EXPECT_EQ(run.CallList, "Address ,EnterTSC       ,ExitTSC        ,InclusiveCycles,"
@@ -205,35 +206,57 @@ TEST(ProfileJob, AFullDiskIsReportedForEachReport) {
                                 Complete}));
 }
 
-TEST(ProfileJob, AReportNamingAnInputFileIsNeverOpened) {
+// Every output on an input, or on an output before it, by another spelling or a link: one line
+// names both, before anything is opened; nothing is written and the inputs stay as they were.
+TEST(ProfileJob, AnOutputOnAnInputOrOnAnotherOutputIsRefusedBeforeAnythingIsOpened) {
     TTempDir dir;
-    std::string trace = BinaryTrace({Enter(0x40, 5), Exit(0x40, 6)});
+    const std::string trace = BinaryTrace({Enter(0x40, 5), Exit(0x40, 6)});
     WriteFile(dir.File("raw.bin"), trace);
     WriteFile(dir.File("program.out"), "not an executable");
-    std::filesystem::create_symlink(dir.File("raw.bin"), dir.File("link.csv"));
-    std::string relative = std::filesystem::relative(dir.File("raw.bin")).string();
-
-    test::TJobRun run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
-        job.CallListFileName = dir.File("link.csv");
-    });
-    EXPECT_EQ(run.Lines[3], "!!!Can not open file to list all function/task calls!!!");
-    EXPECT_EQ(test::ReadFile(dir.File("raw.bin")), trace);
-
-    run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
-        job.DSPOutFileName = dir.File("program.out");
-        job.ProfileFileName = relative;
-    });
-    EXPECT_EQ(run.Lines[run.Lines.size() - 2],
-              "!!!Can not open file to output final profile result!!!");
-    EXPECT_EQ(test::ReadFile(dir.File("raw.bin")), trace);
-
-    run = RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
-        job.DSPOutFileName = dir.File("program.out");
-        job.ProfileFileName = dir.File("./program.out");
-    });
-    EXPECT_EQ(run.Lines[run.Lines.size() - 2],
-              "!!!Can not open file to output final profile result!!!");
-    EXPECT_EQ(test::ReadFile(dir.File("program.out")), "not an executable");
+    std::filesystem::create_symlink(dir.File("raw.bin"), dir.File("raw-link.csv"));
+    std::filesystem::create_hard_link(dir.File("program.out"), dir.File("program-link.csv"));
+    struct TRole {
+        const char* Name;
+        std::string TJobParameters::*Path;
+        std::string Same; // another name of the file the role's own path names
+    };
+    const TRole inputs[] = {
+        {"raw data file", &TJobParameters::RawDataFileName, dir.File("raw-link.csv")},
+        {"executable", &TJobParameters::DSPOutFileName, dir.File("program-link.csv")}};
+    const TRole outputs[] = {
+        {"call list", &TJobParameters::CallListFileName, dir.File("./out/a")},
+        {"profile summary", &TJobParameters::ProfileFileName, dir.File("out/../out/a")},
+        {"timeline", &TJobParameters::TimelineFileName, dir.File("out//a")},
+        {"folded stacks", &TJobParameters::FoldedFileName, dir.File("out/./a")},
+        {"statistics", &TJobParameters::StatsFileName, dir.File("out/a")}};
+    std::filesystem::create_directory(dir.File("out"));
+    std::vector<std::pair<const TRole*, const TRole*>> pairs;
+    for (const TRole& output : outputs) {
+        for (const TRole& input : inputs)
+            pairs.push_back({&input, &output});
+        for (const TRole* earlier = outputs; earlier != &output; ++earlier)
+            pairs.push_back({earlier, &output});
+    }
+    for (const auto& [first, second] : pairs) {
+        test::TJobRun run =
+            RunJob(dir, dir.File("raw.bin"), RawForm::Binary, [&](TJobParameters& job) {
+                job.DSPOutFileName = dir.File("program.out");
+                job.CallListFileName = dir.File("calls.csv");
+                job.ProfileFileName = dir.File("profile.csv");
+                job.*(second->Path) = first->Same;
+                if (first->Path != &TJobParameters::RawDataFileName &&
+                    first->Path != &TJobParameters::DSPOutFileName)
+                    job.*(first->Path) = dir.File("out/a");
+            });
+        EXPECT_EQ(run.Lines, (Lines{Start,
+                                    std::string("!!!The ") + first->Name + " and the " +
+                                        second->Name + " can not be the same file!!!",
+                                    Complete}));
+        EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
+        EXPECT_FALSE(std::filesystem::exists(dir.File("calls.csv")));
+        EXPECT_EQ(test::ReadFile(dir.File("raw.bin")), trace);
+        EXPECT_EQ(test::ReadFile(dir.File("program.out")), "not an executable");
+    }
 }
 
 TEST(ProfileJob, AFileThatLosesItsRecordsDuringTheReplayStillEnds) {

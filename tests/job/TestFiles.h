@@ -56,7 +56,7 @@ private:
     mutable std::mutex Lock;
     std::vector<std::string> Collected;
     std::vector<std::string> Happened;
-    TJobEnd Ended{JobOutcome::Failed, {}};
+    TJobEnd Ended{JobOutcome::Failed, {}, {}, {}};
 };
 
 struct TJobRun {

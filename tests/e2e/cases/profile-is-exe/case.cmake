@@ -1,4 +1,4 @@
-# Not an executable at all: it yields no symbols, silently.
+# Not an executable at all.
 file(WRITE "${WORK_DIR}/dsp.out" "not a COFF or ELF file\n")
 file(MAKE_DIRECTORY "${WORK_DIR}/sub")
 list(APPEND ARGS --exe "${WORK_DIR}/dsp.out")
