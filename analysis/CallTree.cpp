@@ -61,7 +61,7 @@ void TCallTreeBuilder::FunctionEntered(const TaskEntry& task, std::span<const Ca
     size_t depth = stack.size();
     uint32_t parent;
     if (depth >= 2) {
-        parent = frames[depth - 2];
+        parent = frames[depth - 2] & ~FoldedFrame;
     } else {
         if (TaskNodes[taskIndex] == 0)
             TaskNodes[taskIndex] = Child(0, taskIndex);
@@ -69,29 +69,37 @@ void TCallTreeBuilder::FunctionEntered(const TaskEntry& task, std::span<const Ca
     }
     if (depth > MaxDepth) {
         WasFolded = true;
-        frames[depth - 1] = parent;
+        frames[depth - 1] = parent | FoldedFrame;
         return;
     }
     const FunctionEntry* function = Tables.FindFunction(stack.back().Address);
     // A function without an entry (its table was full) is left out of the path.
-    frames[depth - 1] = function != nullptr ? Child(parent, NameOfFunction(*function)) : parent;
+    if (function == nullptr) {
+        frames[depth - 1] = parent;
+        return;
+    }
+    const uint32_t node = Child(parent, NameOfFunction(*function));
+    frames[depth - 1] = node != parent ? node : parent | FoldedFrame;
+}
+
+void TCallTreeBuilder::AddCycles(const TPendingCycles& done) {
+    TCallTreeNode& node = TreeNodes[done.Frame & ~FoldedFrame];
+    (done.Frame & FoldedFrame ? node.FoldedCycles : node.SelfCycles) += done.Cycles;
 }
 
 void TCallTreeBuilder::CallCompleted(const TaskEntry& task, const FunctionEntry&,
                                      std::span<const CallFrame> stack, uint64_t,
                                      uint64_t exclusive) {
-    uint32_t node = NodeOf(task, stack.size());
-    __builtin_prefetch(&TreeNodes[node].SelfCycles, 1);
-    TPendingCycles done = PendingCycles.Exchange({node, exclusive});
-    TreeNodes[done.Node].SelfCycles += done.Cycles;
+    uint32_t frame = Frames[Tables.IndexOf(task)][stack.size() - 1];
+    __builtin_prefetch(&TreeNodes[frame & ~FoldedFrame].SelfCycles, 1);
+    AddCycles(PendingCycles.Exchange({frame, exclusive}));
 }
 
 TCallTree TCallTreeBuilder::Take(std::vector<std::string> names) {
-    PendingCycles.Drain(
-        [&](const TPendingCycles& done) { TreeNodes[done.Node].SelfCycles += done.Cycles; });
+    PendingCycles.Drain([&](const TPendingCycles& done) { AddCycles(done); });
     // A child always comes after its parent, so one backward sweep adds up every subtree.
     for (TCallTreeNode& node : TreeNodes)
-        node.TotalCycles = node.SelfCycles;
+        node.TotalCycles = node.SelfCycles + node.FoldedCycles;
     for (size_t i = TreeNodes.size() - 1; i >= 1; --i)
         TreeNodes[TreeNodes[i].Parent].TotalCycles += TreeNodes[i].TotalCycles;
     TCallTree tree;

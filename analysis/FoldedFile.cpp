@@ -12,7 +12,9 @@ void WriteFoldedStacks(TOutputFile& file, const TCallTree& tree) {
     std::vector<uint32_t> chain;
     std::string line;
     for (size_t node = 1; node < tree.Nodes.size(); ++node) {
-        if (tree.Nodes[node].SelfCycles == 0)
+        // The calls beyond the tree count in the path of their caller.
+        const uint64_t cycles = tree.Nodes[node].SelfCycles + tree.Nodes[node].FoldedCycles;
+        if (cycles == 0)
             continue;
         tree.PathTo(uint32_t(node), chain);
         line.clear();
@@ -24,7 +26,7 @@ void WriteFoldedStacks(TOutputFile& file, const TCallTree& tree) {
         file.Write(line);
         char* out = file.Reserve(2 + MaxDecimalDigits);
         *out++ = ' ';
-        out = FormatUnsigned(out, tree.Nodes[node].SelfCycles, 0);
+        out = FormatUnsigned(out, cycles, 0);
         *out++ = '\n';
         file.Commit(out);
     }

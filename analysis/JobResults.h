@@ -56,7 +56,10 @@ struct TCallTreeNode {
     uint32_t NextSibling = 0; // 0: none
     uint32_t Name = 0;        // index into TCallTree::Names
     uint64_t SelfCycles = 0;  // exclusive cycles of the calls with exactly this path
-    uint64_t TotalCycles = 0; // SelfCycles plus the TotalCycles of every child
+    // Exclusive cycles of the calls below this path that the tree could not hold (too deep, or
+    // the tree full), counted here, in their caller.
+    uint64_t FoldedCycles = 0;
+    uint64_t TotalCycles = 0; // SelfCycles and FoldedCycles plus the TotalCycles of every child
 };
 
 struct TCallTree {

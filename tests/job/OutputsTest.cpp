@@ -688,7 +688,26 @@ TEST(FoldedStacks, PathsBeyondTheTreeAreCountedInTheirCallersAndReportedOnce) {
         EXPECT_LT(lines, 65536u);
         ASSERT_TRUE(run.Results);
         EXPECT_TRUE(run.Results->CallTree.Folded);
+        // In the tree, the folded calls' cycles are kept apart from their caller's own.
+        uint64_t self = 0, beyond = 0;
+        for (const TCallTreeNode& node : run.Results->CallTree.Nodes) {
+            self += node.SelfCycles;
+            beyond += node.FoldedCycles;
+        }
+        EXPECT_EQ(self + beyond, expected);
+        EXPECT_GT(beyond, 0u);
     }
+    // Every call of the recursion has 3 exclusive cycles; the 1,744 calls below the 256th are
+    // folded into the node of the 256th, which keeps its own 3.
+    TOutputs run = RunWithOutputs(deep, [](TJobParameters& job) { job.CallStackSize = 4096; });
+    ASSERT_TRUE(run.Results);
+    std::vector<TCallTreeNode> withFolded;
+    for (const TCallTreeNode& node : run.Results->CallTree.Nodes)
+        if (node.FoldedCycles != 0)
+            withFolded.push_back(node);
+    ASSERT_EQ(withFolded.size(), 1u);
+    EXPECT_EQ(withFolded[0].SelfCycles, 3u);
+    EXPECT_EQ(withFolded[0].FoldedCycles, 3u * 1744);
 }
 
 TEST(Results, KeptForTheWindowWhenAskedForAndNoneForThePlainJob) {

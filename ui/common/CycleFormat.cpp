@@ -21,4 +21,8 @@ QString TCycleFormat::Text(double cycles) const {
     return {};
 }
 
+QString TCycleFormat::Amount(uint64_t cycles) const {
+    return ShowsTime() ? Text(cycles) : Text(cycles) + QStringLiteral(" cycles");
+}
+
 } // namespace hookmeter

@@ -16,6 +16,8 @@ public:
     // "1234567" as cycles; "2.058 ms" as time, in the largest unit that keeps the value >= 1.
     QString Text(double cycles) const;
     QString Text(uint64_t cycles) const { return Text(double(cycles)); }
+    // With its unit: "1234567 cycles", or the time as Text gives it.
+    QString Amount(uint64_t cycles) const;
 
 private:
     double ClockHz;

@@ -16,6 +16,8 @@ namespace {
 constexpr int TextPadding = 3;
 const QColor MergedColour(200, 200, 200);
 const QColor MatchColour(200, 60, 220);
+const QColor FoldedColour(150, 170, 200);
+const char* const FoldedName = "calls beyond the path limit";
 
 } // namespace
 
@@ -66,7 +68,7 @@ void TFlameGraph::ZoomOut() {
 
 uint32_t TFlameGraph::NodeAt(QPoint point) const {
     const TFlameFrame* frame = Layout().FrameAt(point.x(), point.y() / FrameHeight);
-    return frame ? frame->Node : TFlameFrame::Merged;
+    return frame && !frame->Folded ? frame->Node : TFlameFrame::Merged;
 }
 
 QString TFlameGraph::ToolTipAt(QPoint point) const {
@@ -74,21 +76,31 @@ QString TFlameGraph::ToolTipAt(QPoint point) const {
     const TFlameFrame* frame = Layout().FrameAt(point.x(), point.y() / FrameHeight);
     if (!tree || !frame)
         return {};
-    if (frame->Node == TFlameFrame::Merged)
+    if (frame->Node == TFlameFrame::Merged && !frame->Folded)
         return tr("Frames too narrow to draw one by one; zoom in to see them.");
     const TCallTreeNode& node = tree->Nodes[frame->Node];
+    const QString name =
+        frame->Node == 0 ? tr("the tasks") : QString::fromStdString(tree->Names[node.Name]);
     const double all = double(tree->Nodes[0].TotalCycles);
-    const double share = all > 0 ? 100.0 * double(node.TotalCycles) / all : 0;
-    return tr("%1\n%2 cycles, %3 in the function itself\n%4 % of all")
-        .arg(QString::fromStdString(tree->Names[node.Name]))
-        .arg(Format.Text(node.TotalCycles), Format.Text(node.SelfCycles))
-        .arg(share, 0, 'f', 2);
+    const auto share = [all](uint64_t cycles) {
+        return QString::number(all > 0 ? 100.0 * double(cycles) / all : 0, 'f', 2);
+    };
+    if (frame->Folded)
+        return tr("%1: calls below %2 that the call tree could not hold (a path deeper than its "
+                  "limit, or the tree full); their own time, counted in %2\n%3\n%4 % of all")
+            .arg(tr(FoldedName), name, Format.Amount(node.FoldedCycles), share(node.FoldedCycles));
+    if (node.Parent == 0) // a task
+        return tr("%1 (task)\n%2\n%3 % of all")
+            .arg(name, Format.Amount(node.TotalCycles), share(node.TotalCycles));
+    return tr("%1\n%2, %3 in the function itself\n%4 % of all")
+        .arg(name, Format.Amount(node.TotalCycles), Format.Text(node.SelfCycles),
+             share(node.TotalCycles));
 }
 
 int TFlameGraph::MatchingFrames() const {
     int count = 0;
     for (const TFlameFrame& frame : Layout().Frames())
-        count += frame.Node != TFlameFrame::Merged && Matches(frame.Node);
+        count += frame.Node != TFlameFrame::Merged && !frame.Folded && Matches(frame.Node);
     return count;
 }
 
@@ -174,10 +186,12 @@ void TFlameGraph::paintEvent(QPaintEvent* event) {
         // A frame of three pixels or more leaves a pixel of space to its right neighbour.
         const QRectF box(frame.X, frame.Depth * FrameHeight,
                          frame.Width >= 3 ? frame.Width - 1 : frame.Width, FrameHeight - 1);
-        painter.fillRect(box, FrameColour(frame.Node));
-        if (frame.Node == TFlameFrame::Merged || box.width() < minTextWidth)
+        painter.fillRect(box, frame.Folded ? FoldedColour : FrameColour(frame.Node));
+        if ((frame.Node == TFlameFrame::Merged && !frame.Folded) || box.width() < minTextWidth)
             continue;
-        const QString name = QString::fromStdString(tree->Names[tree->Nodes[frame.Node].Name]);
+        const QString name =
+            frame.Folded ? tr(FoldedName)
+                         : QString::fromStdString(tree->Names[tree->Nodes[frame.Node].Name]);
         painter.setPen(Qt::black);
         painter.drawText(
             box.adjusted(TextPadding, 0, -TextPadding, 0), Qt::AlignVCenter | Qt::AlignLeft,

@@ -29,7 +29,7 @@ void TFlameLayout::Build(const TCallTree& tree, uint32_t zoomNode, double width)
         double mergedX = x, mergedWidth = 0;
         const auto flushMerged = [&] {
             if (mergedWidth >= MinFrameWidth)
-                LaidOut.push_back({TFlameFrame::Merged, depth, mergedX, mergedWidth});
+                LaidOut.push_back({TFlameFrame::Merged, depth, mergedX, mergedWidth, false});
             mergedWidth = 0;
         };
         for (uint32_t child = tree.Nodes[parent].FirstChild; child != 0;
@@ -45,6 +45,15 @@ void TFlameLayout::Build(const TCallTree& tree, uint32_t zoomNode, double width)
             }
             x += childWidth;
         }
+        if (const double foldedWidth = double(tree.Nodes[parent].FoldedCycles) * scale;
+            foldedWidth >= MinFrameWidth) {
+            flushMerged();
+            LaidOut.push_back({parent, depth, x, foldedWidth, true});
+        } else if (foldedWidth > 0) {
+            if (mergedWidth == 0)
+                mergedX = x;
+            mergedWidth += foldedWidth;
+        }
         flushMerged();
     };
 
@@ -55,11 +64,11 @@ void TFlameLayout::Build(const TCallTree& tree, uint32_t zoomNode, double width)
     while (!pending.empty()) {
         const TPending frame = pending.back();
         pending.pop_back();
-        LaidOut.push_back(
-            {frame.Node, frame.Depth, frame.X, double(tree.Nodes[frame.Node].TotalCycles) * scale});
+        LaidOut.push_back({frame.Node, frame.Depth, frame.X,
+                           double(tree.Nodes[frame.Node].TotalCycles) * scale, false});
         if (frame.Depth + 1 < MaxRows)
             layChildren(frame.Node, frame.Depth + 1, frame.X);
-        else if (tree.Nodes[frame.Node].FirstChild != 0)
+        else if (tree.Nodes[frame.Node].FirstChild != 0 || tree.Nodes[frame.Node].FoldedCycles != 0)
             DeeperFrames = true;
     }
 

@@ -3,7 +3,9 @@
 // a frame is as wide as its share of the cycles shown. Frames narrower than a pixel are not laid
 // out one by one: neighbouring ones are merged into one unnamed frame once they fill a pixel, and
 // what they call is left out; and rows deeper than MaxRows below the frame zoomed into are left
-// for a zoom to show. So the work depends on the width, not on the tree's size or depth.
+// for a zoom to show. So the work depends on the width, not on the tree's size or depth. The time
+// of the calls the tree could not hold is a frame of its own below their caller, after its
+// callees.
 #pragma once
 
 #include "analysis/JobResults.h"
@@ -19,6 +21,7 @@ struct TFlameFrame {
     int Depth = 0;
     double X = 0;
     double Width = 0;
+    bool Folded = false; // the calls beyond the tree counted in Node (TCallTreeNode::FoldedCycles)
 };
 
 class TFlameLayout {
