@@ -21,4 +21,18 @@ TOutputNames DeriveOutputNames(const std::string& rawDataFileName) {
             base + "_folded.txt", base + "_stats.csv"};
 }
 
+TOutputNames FollowOutputNames(const TOutputNames& names, const std::string& from,
+                               const std::string& to) {
+    const TOutputNames before = DeriveOutputNames(from);
+    const TOutputNames after = DeriveOutputNames(to);
+    TOutputNames followed = names;
+    for (std::string TOutputNames::*name :
+         {&TOutputNames::CallListFileName, &TOutputNames::ProfileFileName,
+          &TOutputNames::TimelineFileName, &TOutputNames::FoldedFileName,
+          &TOutputNames::StatsFileName})
+        if (names.*name == before.*name || (names.*name).empty())
+            followed.*name = after.*name;
+    return followed;
+}
+
 } // namespace hookmeter

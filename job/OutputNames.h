@@ -17,4 +17,9 @@ struct TOutputNames {
 // `rawDataFileName` is UTF-8; a character is a whole UTF-8 sequence, never a part of one.
 TOutputNames DeriveOutputNames(const std::string& rawDataFileName);
 
+// The output names once the raw file name has changed from `from` to `to`: a name that is still
+// the one `from` suggests, or empty, becomes the one `to` suggests; a name the user chose stays.
+TOutputNames FollowOutputNames(const TOutputNames& names, const std::string& from,
+                               const std::string& to);
+
 } // namespace hookmeter

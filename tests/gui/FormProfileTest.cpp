@@ -2,6 +2,7 @@
 // stores, the browse buttons, and the error boxes of the settings file.
 #include "ui/window/FormProfile.h"
 #include "GuiTestSupport.h"
+#include "job/OutputNames.h"
 #include "ui/common/ErrorBox.h"
 #include "ui/settings/SettingsFile.h"
 
@@ -151,7 +152,7 @@ TEST_F(WindowTest, TabVisitsTheControlsInTheirOrder) {
         // the controls added to the form come after its own
         "CheckBoxTimeline", "EditTimelineFile", "ButtonTimelineFile", "CheckBoxFolded",
         "EditFoldedFile", "ButtonFoldedFile", "CheckBoxStats", "EditStatsFile", "ButtonStatsFile",
-        "EditClockMHz", "EditRawFile"};
+        "EditClockMHz", "ButtonHideForm", "EditRawFile"};
     QStringList visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -521,4 +522,74 @@ TEST_F(WindowTest, ChoosingAnOutputChangesOnlyItsOwnBox) {
     QTest::mouseClick(&Control<QPushButton>(*form, "ButtonDSPoutFile"), Qt::LeftButton);
     EXPECT_EQ(Text(*form, "EditDSPoutFile"), QDir(SettingsDir.path()).filePath("app.out"));
     EXPECT_EQ(Text(*form, "EditRawFile"), "/r/trace.dat");
+}
+
+// A raw file name typed by hand takes along the output names that were derived from the previous
+// one, when the raw box loses the focus or "Process" is pressed; a name the user chose stays.
+TEST_F(WindowTest, ATypedRawFileNameTakesAlongTheNamesDerivedFromThePreviousOne) {
+    WriteSettings("RawDataFileName=/data/big.bin\r\n");
+    auto form = OpenWindow();
+    QApplication::setActiveWindow(form.get());
+    const auto derived = [](const char* raw) { return DeriveOutputNames(raw); };
+    ASSERT_EQ(Text(*form, "EditCallListFile").toStdString(),
+              derived("/data/big.bin").CallListFileName);
+    Control<QLineEdit>(*form, "EditProfileFile").setText("/data/mine.csv");
+
+    auto& raw = Control<QLineEdit>(*form, "EditRawFile");
+    raw.setFocus();
+    raw.selectAll();
+    QTest::keyClicks(&raw, "/data/sample_trace.bin");
+    Control<QLineEdit>(*form, "EditDSPoutFile").setFocus(); // the raw box loses the focus
+    const TOutputNames sample = derived("/data/sample_trace.bin");
+    EXPECT_EQ(Text(*form, "EditCallListFile").toStdString(), sample.CallListFileName);
+    EXPECT_EQ(Text(*form, "EditTimelineFile").toStdString(), sample.TimelineFileName);
+    EXPECT_EQ(Text(*form, "EditFoldedFile").toStdString(), sample.FoldedFileName);
+    EXPECT_EQ(Text(*form, "EditStatsFile").toStdString(), sample.StatsFileName);
+    EXPECT_EQ(Text(*form, "EditProfileFile"), "/data/mine.csv");
+
+    raw.setText("/data/third.bin"); // no focus change: "Process" takes the names along
+    Control<QPushButton>(*form, "ButtonProcess").click();
+    EXPECT_EQ(Text(*form, "EditCallListFile").toStdString(),
+              derived("/data/third.bin").CallListFileName);
+    EXPECT_EQ(Text(*form, "EditProfileFile"), "/data/mine.csv");
+    ASSERT_TRUE(WaitForJobEnd(*form));
+}
+
+// After a job, the keyboard focus is back on "Process": typing goes into no option of the next
+// job.
+TEST_F(WindowTest, AfterAJobTheFocusIsBackOnProcess) {
+    auto form = OpenWindow();
+    QApplication::setActiveWindow(form.get());
+    auto& process = Control<QPushButton>(*form, "ButtonProcess");
+    process.setFocus();
+    QTest::keyClick(&process, Qt::Key_Return);
+    ASSERT_TRUE(WaitForJobEnd(*form));
+    EXPECT_EQ(QApplication::focusWidget(), &process);
+}
+
+// On a 1366 x 768 screen, less a panel and a title bar, the window with its results fits, and
+// with the files and options hidden the results get most of its height.
+TEST_F(WindowTest, OnALaptopScreenTheFormCanBeHiddenAndTheResultsGetTheHeight) {
+    const QString trace = QDir(SettingsDir.path()).filePath("trace.bin");
+    WriteBinaryTrace(trace, {{0x100 | FunctionEnter, 0, 10}, {0x100 | FunctionExit, 0, 20}});
+    auto form = OpenWindow();
+    Control<QRadioButton>(*form, "RadioButtonBinary").setChecked(true);
+    Control<QLineEdit>(*form, "EditRawFile").setText(trace);
+    Control<QPushButton>(*form, "ButtonProcess").click();
+    ASSERT_TRUE(WaitForJobEnd(*form));
+    const auto& results = Control<QWidget>(*form, "TabsResults");
+    ASSERT_TRUE(results.isVisible());
+
+    constexpr int LaptopHeight = 768 - 40 - 30;
+    form->layout()->activate();
+    EXPECT_LE(form->minimumSizeHint().height(), LaptopHeight);
+    form->resize(1366, LaptopHeight);
+    Control<QPushButton>(*form, "ButtonHideForm").click();
+    form->layout()->activate();
+    EXPECT_FALSE(Control<QGroupBox>(*form, "GroupBoxDSPoutFile").isVisible());
+    EXPECT_FALSE(Control<QWidget>(*form, "GroupBoxExtraOutputs").isVisible());
+    EXPECT_TRUE(Control<QPushButton>(*form, "ButtonProcess").isVisible());
+    EXPECT_GE(results.height(), LaptopHeight / 2) << results.height();
+    Control<QPushButton>(*form, "ButtonHideForm").click();
+    EXPECT_TRUE(Control<QGroupBox>(*form, "GroupBoxDSPoutFile").isVisible());
 }

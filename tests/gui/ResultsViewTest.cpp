@@ -1,6 +1,7 @@
 // The results views on hand-made results: the tables sort by value, filter by name and show the
-// worst call; the flame graph lays out, hit-tests, zooms and searches its frames, and stays fast
-// on a tree of a million call paths.
+// worst call; the flame graph lays out, hit-tests, zooms and searches its frames, shows the time
+// the call tree could not hold, and stays fast on a tree of a million call paths; the Files tab
+// says when it cannot open a file.
 #include "ui/results/ResultsView.h"
 #include "GuiTestSupport.h"
 #include "ui/results/FlameGraph.h"
@@ -10,12 +11,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <random>
@@ -54,10 +60,13 @@ struct TTreeBuilder {
         return index;
     }
 
+    // Cycles of calls below `node` that the tree could not hold.
+    void Fold(uint32_t node, uint64_t cycles) { Tree.Nodes[node].FoldedCycles += cycles; }
+
     // Parents come before their children, so one backward pass sums every subtree.
     TCallTree Finish() {
         for (TCallTreeNode& node : Tree.Nodes)
-            node.TotalCycles = node.SelfCycles;
+            node.TotalCycles = node.SelfCycles + node.FoldedCycles;
         for (size_t i = Tree.Nodes.size() - 1; i > 0; --i)
             Tree.Nodes[Tree.Nodes[i].Parent].TotalCycles += Tree.Nodes[i].TotalCycles;
         return std::move(Tree);
@@ -147,11 +156,18 @@ TEST(ResultsTables, SortByValueFilterByNameAndShowTheWorstCall) {
     const QModelIndex fir = shown.index(1, 0);
     table.setCurrentIndex(fir);
     QTest::keyClick(&table, Qt::Key_Return);
-    const QString details = Control<QLabel>(view, "LabelFunctionsDetails").text();
+    auto& detailsLine = Control<QLabel>(view, "LabelFunctionsDetails");
+    const QString details = detailsLine.text();
     EXPECT_TRUE(details.contains("fir")) << details.toStdString();
-    EXPECT_TRUE(details.contains("0x1234")) << details.toStdString();
+    EXPECT_TRUE(details.contains("TSC 4660 "))
+        << details.toStdString(); // decimal, as the call list
     EXPECT_TRUE(details.contains(QStringLiteral("audio \u25b8 fir \u25b8 fir")))
         << details.toStdString();
+    // The line can be selected and copied with the keyboard.
+    detailsLine.setFocus();
+    QTest::keyClick(&detailsLine, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&detailsLine, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), details);
 
     // Given the clock, cycles read as time: 1500 cycles at 1 GHz.
     view.SetCycleFormat(TCycleFormat(1e9));
@@ -217,6 +233,8 @@ TEST(FlameGraph, EveryFrameLiesInsideItsCallerAndIsAtLeastAPixelWide) {
     for (int i = 0; i < 20000; ++i) {
         const auto parent = uint32_t(random() % builder.Tree.Nodes.size());
         builder.Add(parent, Numbered("f", i % 300), random() % 1000);
+        if (random() % 8 == 0)
+            builder.Fold(parent, random() % 3000);
     }
     const TCallTree tree = builder.Finish();
     TFlameLayout layout;
@@ -225,14 +243,72 @@ TEST(FlameGraph, EveryFrameLiesInsideItsCallerAndIsAtLeastAPixelWide) {
         for (const TFlameFrame& frame : layout.Frames()) {
             EXPECT_GE(frame.Width, TFlameLayout::MinFrameWidth - 1e-9);
             EXPECT_LE(frame.X + frame.Width, width + 1e-6);
-            if (frame.Node == TFlameFrame::Merged || frame.Depth == 0)
+            if ((frame.Node == TFlameFrame::Merged && !frame.Folded) || frame.Depth == 0)
                 continue;
             const TFlameFrame* caller = layout.FrameAt(frame.X + 1e-6, frame.Depth - 1);
             ASSERT_NE(caller, nullptr);
-            EXPECT_EQ(caller->Node, tree.Nodes[frame.Node].Parent);
+            // The time the tree could not hold lies below the node it was counted in.
+            EXPECT_EQ(caller->Node, frame.Folded ? frame.Node : tree.Nodes[frame.Node].Parent);
             EXPECT_LE(frame.X + frame.Width, caller->X + caller->Width + 1e-6);
         }
     }
+}
+
+// The time of calls the call tree could not hold is a frame of its own below their caller, and
+// the tool tips say what the figures are: time with a clock, cycles without; a task is no
+// function.
+TEST(FlameGraph, FoldedTimeIsAFrameOfItsOwnAndToolTipsSayWhatTheFiguresAre) {
+    TTreeBuilder builder;
+    const uint32_t task = builder.Add(0, "audio", 0);
+    const uint32_t fir = builder.Add(task, "fir", 20);
+    builder.Add(fir, "fft", 20);
+    builder.Fold(fir, 60);
+    TFlameGraph graph;
+    graph.resize(100, 400); // one pixel per cycle
+    graph.SetResults(ResultsWith(builder.Finish()));
+    const int row = graph.RowHeight();
+
+    // Below fir: fft (0 to 20), then the folded calls (20 to 80), then fir's own 20 cycles.
+    const TFlameFrame* folded = graph.Layout().FrameAt(50, 2);
+    ASSERT_NE(folded, nullptr);
+    EXPECT_TRUE(folded->Folded);
+    EXPECT_EQ(folded->Node, fir);
+    EXPECT_NEAR(folded->X, 20, 1e-9);
+    EXPECT_NEAR(folded->Width, 60, 1e-9);
+    EXPECT_EQ(graph.NodeAt({50, 2 * row + 1}), 0u); // nothing to zoom into
+    const QString foldedTip = graph.ToolTipAt({50, 2 * row + 1});
+    EXPECT_TRUE(foldedTip.startsWith("calls beyond the path limit")) << foldedTip.toStdString();
+    EXPECT_TRUE(foldedTip.contains("\n60 cycles\n60.00 % of all")) << foldedTip.toStdString();
+
+    graph.SetCycleFormat(TCycleFormat(1e6)); // a cycle is a microsecond
+    const QString firTip = graph.ToolTipAt({50, row + 1});
+    EXPECT_TRUE(firTip.startsWith(QStringLiteral("fir\n100.000 \u00b5s, 20.000 \u00b5s in the "
+                                                 "function itself\n")))
+        << firTip.toStdString();
+    const QString taskTip = graph.ToolTipAt({50, 1});
+    EXPECT_EQ(taskTip, QStringLiteral("audio (task)\n100.000 \u00b5s\n100.00 % of all"));
+}
+
+TEST(FilesPanel, OpenAndShowFolderSayWhenTheyFail) {
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("calls.csv");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    auto results = std::make_shared<TJobResults>();
+    results->Files = {{"Call list", QFile::encodeName(path).toStdString()}};
+    TResultsView view;
+    view.SetResults(results);
+    const auto& problem = Control<QLabel>(view, "LabelFilesProblem");
+    EXPECT_TRUE(problem.text().isEmpty());
+    // The offscreen platform has no program to open a file or a folder with.
+    Control<QPushButton>(view, "ButtonOpenFile").click();
+    EXPECT_EQ(problem.text(), "The desktop could not open " + path + ".");
+    Control<QPushButton>(view, "ButtonShowFolder").click();
+    EXPECT_EQ(problem.text(), "The desktop could not open " + dir.path() + ".");
+    ASSERT_TRUE(QFile::remove(path));
+    Control<QPushButton>(view, "ButtonOpenFile").click();
+    EXPECT_EQ(problem.text(), path + " no longer exists.");
 }
 
 TEST(FlameGraph, RepaintsAMillionPathTreeWithin50Milliseconds) {

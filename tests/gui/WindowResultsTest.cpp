@@ -1,6 +1,7 @@
 // Jobs run from the window with the engine's results, stop and checks: the results tables carry
-// the profile summary's figures, Stop ends a job without a thread or a file left behind, and the
-// same path in both output boxes is refused before anything is written.
+// the profile summary's figures, Stop ends a job without a thread or a file left behind, the same
+// path in two output boxes is refused before anything is written, a job's end state and the
+// results' caption tell what happened, and the question on closing during a job follows it.
 #include "GuiTestSupport.h"
 #include "ui/results/FunctionTableModel.h"
 #include "ui/results/ResultsTableModel.h"
@@ -11,10 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -28,10 +31,12 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace hookmeter;
 using namespace hookmeter::test;
@@ -227,6 +232,7 @@ TEST_F(WindowResultsTest, TablesCarryTheSummaryFiguresOfTheSampleTrace) {
     QDesktopServices::unsetUrlHandler("file");
     EXPECT_EQ(desktop.Urls, (QList<QUrl>{QUrl::fromLocalFile(PathOf("calls.csv")),
                                          QUrl::fromLocalFile(Dir.path())}));
+    EXPECT_TRUE(Control<QLabel>(*form, "LabelFilesProblem").text().isEmpty());
 }
 
 TEST_F(WindowResultsTest, StopEndsTheJobLeavingTheEarlierReportsAndNoThreadOrOpenFile) {
@@ -253,7 +259,9 @@ TEST_F(WindowResultsTest, StopEndsTheJobLeavingTheEarlierReportsAndNoThreadOrOpe
         << lines.join('\n').toStdString();
     EXPECT_EQ(lines.last(), CompleteLine);
     EXPECT_FALSE(stop.isEnabled());
-    EXPECT_EQ(progress.format(), "Stopped");
+    // The bar stays where the job stopped: in its first pass over a pipe, of unknown length.
+    EXPECT_EQ(progress.format(), "Stopped while reading the raw file");
+    EXPECT_LT(progress.value(), progress.maximum());
     ExpectEarlierReports();
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::System).size(), 3)
         << QDir(Dir.path()).entryList(QDir::Files | QDir::System).join(' ').toStdString();
@@ -304,6 +312,128 @@ TEST_F(WindowResultsTest, TheSamePathInBothOutputBoxesIsRefusedBeforeAnythingIsW
         return line.startsWith("!!!") && line.contains("same");
     })) << lines.join('\n').toStdString();
     EXPECT_FALSE(QFileInfo::exists(PathOf("report.csv")));
+}
+
+// A job that is done, one that failed and one that could not start reading look different; results
+// that belong to an earlier job than the last one say so.
+TEST_F(WindowResultsTest, EndStatesTellDoneFromFailedAndEarlierResultsAreCaptionedAsSuch) {
+    auto form = OpenWindow();
+    const QString sample = QStringLiteral(HOOKMETER_SOURCE_DIR "/examples/sample_trace.bin");
+    const auto& progress = Control<QProgressBar>(*form, "ProgressBarJob");
+    const auto& caption = Control<QLabel>(*form, "LabelResultsCaption");
+    const auto& files = Control<QTableWidget>(*form, "TableFiles");
+    Run(*form, sample, {}, PathOf("calls.csv"), PathOf("profile.csv"));
+    ASSERT_TRUE(WaitForJobEnd(*form));
+    EXPECT_EQ(progress.format(), "Done");
+    EXPECT_EQ(progress.value(), progress.maximum());
+    EXPECT_TRUE(caption.text().startsWith("Results of sample_trace.bin, processed "))
+        << caption.text().toStdString();
+    EXPECT_EQ(files.rowCount(), 2);
+
+    // A timeline on the call list's path is refused; what is shown is the earlier job's.
+    Control<QCheckBox>(*form, "CheckBoxTimeline").setChecked(true);
+    Control<QLineEdit>(*form, "EditTimelineFile").setText(PathOf("calls2.csv"));
+    Run(*form, sample, {}, PathOf("calls2.csv"), PathOf("profile2.csv"));
+    ASSERT_TRUE(WaitForJobEnd(*form, 2));
+    EXPECT_EQ(progress.format(),
+              "Failed: !!!The call list and the timeline can not be the same file!!!");
+    EXPECT_TRUE(caption.text().startsWith("Results of the previous job (sample_trace.bin, "))
+        << caption.text().toStdString();
+    EXPECT_TRUE(caption.text().endsWith(" failed and has none")) << caption.text().toStdString();
+    EXPECT_EQ(files.rowCount(), 2);
+    EXPECT_FALSE(QFileInfo::exists(PathOf("calls2.csv")));
+    Control<QCheckBox>(*form, "CheckBoxTimeline").setChecked(false);
+
+    // An empty output box is found before the raw file is read; the end state says why.
+    Run(*form, sample, {}, PathOf("calls.csv"), {});
+    ASSERT_TRUE(WaitForJobEnd(*form, 3));
+    EXPECT_EQ(
+        StatusLines(*form).mid(StatusLines(*form).size() - 3),
+        (QStringList{"Start profile data processing...",
+                     "!!!Can not open file to output final profile result!!!", CompleteLine}));
+    EXPECT_EQ(progress.format(), "Failed: !!!Can not open file to output final profile result!!! "
+                                 "(No file name given)");
+
+    // A raw file that is not there: the file and the system's reason.
+    Run(*form, PathOf("missing.bin"), {}, PathOf("calls.csv"), PathOf("profile.csv"));
+    ASSERT_TRUE(WaitForJobEnd(*form, 4));
+    EXPECT_EQ(progress.format(), "Failed: !!!Can not open raw data file!!! (" +
+                                     PathOf("missing.bin") + ": No such file or directory)");
+}
+
+// Clicks a button of the question asked on closing during a job, whenever it is open.
+class TCloseQuestionAnswerer {
+public:
+    explicit TCloseQuestionAnswerer(const char* button) : Button(button) {
+        QObject::connect(&Poll, &QTimer::timeout, [this] {
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window->objectName() == "MessageBoxStopOnClose" && window->isVisible()) {
+                    ++Asked;
+                    if (OnQuestion)
+                        OnQuestion();
+                    else
+                        Control<QPushButton>(*window, Button).click();
+                }
+        });
+        Poll.start(5);
+    }
+    int Asked = 0;
+    std::function<void()> OnQuestion; // instead of clicking the button
+
+private:
+    const char* Button;
+    QTimer Poll;
+};
+
+// Closing during a job asks whether to stop it, let it finish (the window stays and goes when the
+// job ends) or keep the window; the question goes by itself when the job ends meanwhile.
+TEST_F(WindowResultsTest, TheQuestionOnClosingFollowsTheJob) {
+    const QString pipe = PathOf("trace.pipe");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    auto form = OpenWindow();
+    auto feeder = std::make_unique<TPipeFeeder>(pipe);
+    Run(*form, pipe, {}, PathOf("calls.csv"), PathOf("profile.csv"));
+    ASSERT_TRUE(WaitUntil([&] { return StatusLines(*form).size() > 2; }));
+    auto& stop = Control<QPushButton>(*form, "ButtonStop");
+
+    {
+        TCloseQuestionAnswerer cancel("ButtonCancelOnClose");
+        form->close();
+        EXPECT_EQ(cancel.Asked, 1);
+    }
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowTitle(), "Hookmeter v1.1.1");
+    {
+        TCloseQuestionAnswerer wait("ButtonWaitOnClose");
+        form->close();
+        EXPECT_EQ(wait.Asked, 1);
+    }
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(stop.isEnabled()); // the job runs on
+    EXPECT_TRUE(form->windowTitle().endsWith("(closes when the job ends)"));
+    stop.click();
+    EXPECT_TRUE(WaitUntil([&] { return !form->isVisible(); }, std::chrono::seconds(10)));
+    feeder.reset();
+    form.reset();
+
+    // The job ends while the question is open.
+    ASSERT_EQ(::unlink(QFile::encodeName(pipe).constData()), 0);
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    form = OpenWindow();
+    feeder = std::make_unique<TPipeFeeder>(pipe);
+    Run(*form, pipe, {}, PathOf("calls.csv"), PathOf("profile.csv"));
+    ASSERT_TRUE(WaitUntil([&] { return StatusLines(*form).size() > 2; }));
+    TCloseQuestionAnswerer none("");
+    none.OnQuestion = [&] {
+        if (Control<QPushButton>(*form, "ButtonStop").isEnabled())
+            Control<QPushButton>(*form, "ButtonStop").click();
+    };
+    form->close(); // returns once the question has gone
+    EXPECT_GE(none.Asked, 1);
+    EXPECT_FALSE(form->isVisible());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_FALSE(window->objectName() == "MessageBoxStopOnClose" && window->isVisible());
+    feeder.reset();
 }
 
 #include "WindowResultsTest.moc"

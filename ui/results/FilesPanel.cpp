@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLocale>
 #include <QPushButton>
 #include <QTableWidget>
@@ -34,11 +35,14 @@ TFilesPanel::TFilesPanel(QWidget* parent) : QWidget(parent) {
     FolderButton->setObjectName(QStringLiteral("ButtonShowFolder"));
     for (QPushButton* button : {OpenButton, FolderButton})
         button->setAutoDefault(true);
+    Problem = new QLabel(this);
+    Problem->setObjectName(QStringLiteral("LabelFilesProblem"));
+    Problem->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(OpenButton);
     buttons->addWidget(FolderButton);
-    buttons->addStretch(1);
+    buttons->addWidget(Problem, 1);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(Table, 1);
@@ -53,6 +57,7 @@ TFilesPanel::TFilesPanel(QWidget* parent) : QWidget(parent) {
 
 void TFilesPanel::SetResults(const std::shared_ptr<const TJobResults>& results) {
     Table->setRowCount(0);
+    Problem->clear();
     if (results) {
         for (const TWrittenFile& file : results->Files) {
             const int row = Table->rowCount();
@@ -85,12 +90,20 @@ QString TFilesPanel::ChosenPath() const {
 
 void TFilesPanel::OpenChosen() {
     if (const QString path = ChosenPath(); !path.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        OpenWithDesktop(QFileInfo(path).absoluteFilePath());
 }
 
 void TFilesPanel::ShowChosenFolder() {
     if (const QString path = ChosenPath(); !path.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+        OpenWithDesktop(QFileInfo(path).absolutePath());
+}
+
+void TFilesPanel::OpenWithDesktop(const QString& path) {
+    Problem->clear();
+    if (!QFileInfo::exists(path))
+        Problem->setText(tr("%1 no longer exists.").arg(path));
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        Problem->setText(tr("The desktop could not open %1.").arg(path));
 }
 
 void TFilesPanel::EnableButtons() {

@@ -1,5 +1,6 @@
 // TFilesPanel: the Files tab: the outputs a finished job wrote, with their sizes, and buttons that
-// open the chosen one or show its folder with the desktop's own programs.
+// open the chosen one or show its folder with the desktop's own programs; a line beside them says
+// when that fails.
 #pragma once
 
 #include "analysis/JobResults.h"
@@ -7,6 +8,7 @@
 #include <QWidget>
 #include <memory>
 
+class QLabel;
 class QPushButton;
 class QTableWidget;
 
@@ -25,10 +27,13 @@ private:
     void OpenChosen();
     void ShowChosenFolder();
     void EnableButtons();
+    // Hands a file or folder to the desktop; says so when it is missing or nothing opened it.
+    void OpenWithDesktop(const QString& path);
 
     QTableWidget* Table = nullptr;
     QPushButton* OpenButton = nullptr;
     QPushButton* FolderButton = nullptr;
+    QLabel* Problem = nullptr;
 };
 
 } // namespace hookmeter

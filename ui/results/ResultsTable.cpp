@@ -52,7 +52,8 @@ TResultsTable::TResultsTable(TResultsTableModel* model, const QString& name, QWi
 
     Details = new QLabel(this);
     Details->setObjectName(QStringLiteral("Label%1Details").arg(name));
-    Details->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Selectable with the mouse and the keyboard, and copied with the usual keys.
+    Details->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Details->setWordWrap(true);
 
     auto* column = new QVBoxLayout(this);

@@ -6,15 +6,9 @@
 #include "ui/results/ResultsTable.h"
 #include "ui/results/TaskTableModel.h"
 
+#include <QLabel>
+
 namespace hookmeter {
-
-namespace {
-
-QString Hex(uint64_t value) {
-    return QStringLiteral("0x%1").arg(value, 0, 16);
-}
-
-} // namespace
 
 TResultsView::TResultsView(QWidget* parent) : QTabWidget(parent) {
     setObjectName(QStringLiteral("TabsResults"));
@@ -31,6 +25,12 @@ TResultsView::TResultsView(QWidget* parent) : QTabWidget(parent) {
     addTab(Tasks, tr("Tasks"));
     addTab(FlameGraph, tr("Flame graph"));
     addTab(Files, tr("Files"));
+    // Beside the tabs, where it takes no height from them.
+    Caption = new QLabel(this);
+    Caption->setObjectName(QStringLiteral("LabelResultsCaption"));
+    Caption->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Caption->setContentsMargins(6, 0, 6, 0);
+    setCornerWidget(Caption, Qt::TopRightCorner);
 
     connect(Functions, &TResultsTable::RowActivated, this,
             [this](int row) { Functions->ShowDetails(WorstCallText(row)); });
@@ -46,6 +46,16 @@ void TResultsView::SetResults(std::shared_ptr<const TJobResults> results) {
     Files->SetResults(results);
 }
 
+void TResultsView::SetCaption(const QString& text, const QString& rawFile, bool previous) {
+    Caption->setText(text);
+    Caption->setToolTip(rawFile);
+    QFont font = Caption->font();
+    font.setItalic(previous);
+    Caption->setFont(font);
+    Caption->setForegroundRole(previous ? QPalette::PlaceholderText : QPalette::WindowText);
+    Caption->setProperty("previous", previous);
+}
+
 void TResultsView::SetCycleFormat(const TCycleFormat& format) {
     Format = format;
     FunctionModel->SetCycleFormat(format);
@@ -58,8 +68,8 @@ QString TResultsView::WorstCallText(int functionRow) const {
         return {};
     const TFunctionResult& function = Results->Functions[size_t(functionRow)];
     return tr("Worst call of %1: %2 inclusive, entered at TSC %3 in task %4, by way of %5")
-        .arg(QString::fromStdString(function.Name), Format.Text(function.Inclusive.Max),
-             Hex(function.WorstEnterTSC), QString::fromStdString(function.WorstTask),
+        .arg(QString::fromStdString(function.Name), Format.Amount(function.Inclusive.Max),
+             QString::number(function.WorstEnterTSC), QString::fromStdString(function.WorstTask),
              QString::fromStdString(function.WorstPath)
                  .replace(QLatin1Char(';'), QStringLiteral(" \u25b8 ")));
 }
@@ -68,9 +78,9 @@ QString TResultsView::LongestSliceText(int taskRow) const {
     if (!Results || taskRow < 0 || size_t(taskRow) >= Results->Tasks.size())
         return {};
     const TTaskResult& task = Results->Tasks[size_t(taskRow)];
-    return tr("Longest run slice of %1: %2, started at TSC %3; deepest call stack: %4 frames")
-        .arg(QString::fromStdString(task.Name), Format.Text(task.Slices.Max),
-             Hex(task.LongestSliceTSC))
+    return tr("Longest run slice of %1: %2, started at TSC %3; maximum call stack depth %4")
+        .arg(QString::fromStdString(task.Name), Format.Amount(task.Slices.Max),
+             QString::number(task.LongestSliceTSC))
         .arg(task.MaxStackDepth);
 }
 

@@ -1,5 +1,6 @@
 // TResultsView: the results of the last finished job, in tabs: Functions, Tasks, Flame graph and
-// Files. Everything comes from the job's results in memory, never from the files it wrote.
+// Files, with a caption that says whose results they are. Everything comes from the job's results
+// in memory, never from the files it wrote.
 #pragma once
 
 #include "analysis/JobResults.h"
@@ -7,6 +8,8 @@
 
 #include <QTabWidget>
 #include <memory>
+
+class QLabel;
 
 namespace hookmeter {
 
@@ -23,6 +26,9 @@ public:
 
     void SetResults(std::shared_ptr<const TJobResults> results);
     void SetCycleFormat(const TCycleFormat& format);
+    // Which job the results belong to; `previous`: an earlier job than the last one, whose
+    // inputs they do not show. The raw file's full path is the caption's tool tip.
+    void SetCaption(const QString& text, const QString& rawFile, bool previous);
 
     // What a double-click on a row shows.
     QString WorstCallText(int functionRow) const;
@@ -37,6 +43,7 @@ private:
     TResultsTable* Tasks = nullptr;
     TFlameGraphView* FlameGraph = nullptr;
     TFilesPanel* Files = nullptr;
+    QLabel* Caption = nullptr;
 };
 
 } // namespace hookmeter

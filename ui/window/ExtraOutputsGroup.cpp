@@ -103,6 +103,10 @@ QString TExtraOutputsGroup::FileName(TOutput output) const {
     return Rows[output].Edit->text();
 }
 
+void TExtraOutputsGroup::SetFileName(TOutput output, const QString& fileName) {
+    Rows[output].Edit->setText(fileName);
+}
+
 QString TExtraOutputsGroup::JobFileName(TOutput output) const {
     return IsChosen(output) ? FileName(output) : QString();
 }

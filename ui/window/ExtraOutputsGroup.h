@@ -30,6 +30,7 @@ public:
     bool IsChosen(TOutput output) const;
     void SetChosen(TOutput output, bool chosen);
     QString FileName(TOutput output) const;
+    void SetFileName(TOutput output, const QString& fileName);
     // The file name to hand to a job: empty when the output is not chosen.
     QString JobFileName(TOutput output) const;
 

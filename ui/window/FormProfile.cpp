@@ -9,13 +9,16 @@
 #include "ui/window/FormSettingsControls.h"
 #include "ui/window/JobControl.h"
 #include "ui/window/JobProgressBar.h"
+#include "ui/window/OutputNameBoxes.h"
 #include "ui/window/WindowGeometry.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -55,7 +58,9 @@ constexpr int DesignCallStackBoxWidth = 84; // 63 for the number, 21 for the arr
 constexpr int DesignProcessWidth = 83;
 constexpr int DesignProcessHeight = 30;
 constexpr int DesignStatusHeight = 222;
-constexpr int DesignMinStatusHeight = 90;
+// Small enough that the window with its form fits a laptop screen 768 pixels high.
+constexpr int DesignMinStatusHeight = 60;
+constexpr int DesignMinResultsHeight = 100;
 constexpr int DesignResultsHeight = 330; // the window grows by this much on its first start
 constexpr int DesignFontPoints = 9;      // 15 pixels high at 120 pixels per inch
 
@@ -95,7 +100,7 @@ TFormProfile::TFormProfile(const QString& settingsDirectory)
     : SettingsDirectory(settingsDirectory),
       Settings(LoadSettingsFile(SettingsFilePath(settingsDirectory))) {
     setObjectName(QStringLiteral("FormProfile"));
-    setWindowTitle(QStringLiteral("Hookmeter v") + QString::fromLatin1(ProgramVersion));
+    setWindowTitle(WindowTitle());
     setFont(QFont(QStringLiteral("Tahoma"), DesignFontPoints));
     DesignScale = logicalDpiY() / DesignDotsPerInch;
 
@@ -103,9 +108,11 @@ TFormProfile::TFormProfile(const QString& settingsDirectory)
     BuildControls();
     SetFocusOrder();
     ConnectHandlers();
+    OutputNames =
+        std::make_unique<TOutputNameBoxes>(EditCallListFile, EditProfileFile, GroupBoxExtraOutputs);
     SettingsControls = std::make_unique<TFormSettingsControls>(TFormSettingsControls::TControls{
         Geometry, FileTypeButtons, EditRawFile, CheckBoxGlobalSymbolOnly, EditDSPoutFile,
-        EditCallListFile, EditProfileFile, GroupBoxExtraOutputs, UpDownCallStackSize});
+        OutputNames.get(), UpDownCallStackSize});
 
     OpenDialogRawFile = std::make_unique<TFileChooser>(RawFileDialog, this);
     OpenDialogDSPoutFile = std::make_unique<TFileChooser>(DSPoutFileDialog, this);
@@ -114,7 +121,7 @@ TFormProfile::TFormProfile(const QString& settingsDirectory)
 
     Jobs = std::make_unique<TJobControl>(MemoStatus, ButtonProcess, ButtonStop, ProgressJob);
     connect(Jobs.get(), &TJobControl::Ended, this,
-            [this](const TJobEnd&) { RunGuarded(this, [this] { JobEnded(); }); });
+            [this](const TJobEnd& end) { RunGuarded(this, [this, &end] { JobEnded(end); }); });
     const QSize designSize(Scaled(DesignClientWidth),
                            Scaled(DesignClientHeight + DesignResultsHeight) +
                                GroupBoxExtraOutputs->sizeHint().height() +
@@ -124,6 +131,8 @@ TFormProfile::TFormProfile(const QString& settingsDirectory)
 }
 
 TFormProfile::~TFormProfile() {
+    // The raw box loses the focus as the window goes; the names need not follow any more.
+    disconnect(EditRawFile, nullptr, this, nullptr);
     try {
         SaveSettingsFile(SettingsFilePath(SettingsDirectory), Settings);
     } catch (...) {
@@ -131,6 +140,10 @@ TFormProfile::~TFormProfile() {
         ShowErrorBox(nullptr, CurrentExceptionText() + QString::fromLatin1(SettingsLostText));
     }
     Jobs.reset(); // waits for a running job; its queued lines never hold it up
+}
+
+QString TFormProfile::WindowTitle() {
+    return QStringLiteral("Hookmeter v") + QString::fromLatin1(ProgramVersion);
 }
 
 int TFormProfile::Scaled(int designPixels) const {
@@ -163,6 +176,7 @@ void TFormProfile::BuildControls() {
     upper->addWidget(GroupBoxExtraOutputs);
     upper->addLayout(BuildProgressRow());
     BuildResultsArea();
+    ShowFormGroups(true);
 
     // The status box runs along the bottom edge; extra height goes to the results and the status
     // box, none to the form above them.
@@ -195,6 +209,7 @@ void TFormProfile::BuildResultsArea() {
     SplitterResults->setChildrenCollapsible(false);
     ResultsView = new TResultsView(SplitterResults);
     ResultsView->hide(); // until a job has results to show
+    ResultsView->setMinimumHeight(Scaled(DesignMinResultsHeight));
     MemoStatus = Named(new QPlainTextEdit(SplitterResults), "MemoStatus");
     MemoStatus->setPlainText(QString::fromLatin1(OpeningStatusText));
     MemoStatus->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -312,8 +327,24 @@ QLayout* TFormProfile::BuildCallStackRow() {
     row->addWidget(LabelCallStackSize);
     row->addWidget(UpDownCallStackSize);
     row->addStretch(1);
+    ButtonHideForm = Named(new QPushButton(this), "ButtonHideForm");
+    ButtonHideForm->setCheckable(true);
+    ButtonHideForm->setToolTip(QStringLiteral("Hides the file and option groups, so that the "
+                                              "results get their height"));
+    row->addWidget(ButtonHideForm);
+    row->addSpacing(Scaled(DesignMargin));
     row->addWidget(ButtonProcess);
     return row;
+}
+
+void TFormProfile::ShowFormGroups(bool shown) {
+    for (QWidget* group :
+         std::initializer_list<QWidget*>{GroupBoxRawFile, GroupBoxDSPoutFile, GroupBoxCallListFile,
+                                         GroupBoxProfileFile, GroupBoxExtraOutputs})
+        group->setVisible(shown);
+    ButtonHideForm->setChecked(!shown);
+    ButtonHideForm->setText(shown ? QStringLiteral("Hide files and options \u25b4")
+                                  : QStringLiteral("Show files and options \u25be"));
 }
 
 void TFormProfile::SetFocusOrder() {
@@ -337,6 +368,7 @@ void TFormProfile::SetFocusOrder() {
     QWidget* previous = order[std::size(order) - 1];
     std::vector<QWidget*> added = GroupBoxExtraOutputs->FocusOrder();
     added.push_back(ButtonStop);
+    added.push_back(ButtonHideForm);
     added.push_back(ResultsView);
     for (QWidget* next : added) {
         setTabOrder(previous, next);
@@ -349,6 +381,8 @@ void TFormProfile::ConnectHandlers() {
         return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
     };
     connect(ButtonRawFile, &QPushButton::clicked, this, guarded(&TFormProfile::ButtonRawFileClick));
+    connect(EditRawFile, &QLineEdit::editingFinished, this,
+            guarded(&TFormProfile::EditRawFileExit));
     connect(ButtonDSPoutFile, &QPushButton::clicked, this,
             guarded(&TFormProfile::ButtonDSPoutFileClick));
     connect(ButtonCallListFile, &QPushButton::clicked, this,
@@ -357,6 +391,8 @@ void TFormProfile::ConnectHandlers() {
             guarded(&TFormProfile::ButtonProfileFileClick));
     connect(ButtonProcess, &QPushButton::clicked, this, guarded(&TFormProfile::ButtonProcessClick));
     connect(ButtonStop, &QPushButton::clicked, this, guarded(&TFormProfile::ButtonStopClick));
+    connect(ButtonHideForm, &QPushButton::toggled, this,
+            [this](bool hidden) { ShowFormGroups(!hidden); });
     connect(GroupBoxExtraOutputs, &TExtraOutputsGroup::ClockChanged, this,
             &TFormProfile::ShowCyclesWithClock);
 }
@@ -377,35 +413,65 @@ void TFormProfile::showEvent(QShowEvent* event) {
 
 void TFormProfile::closeEvent(QCloseEvent* event) {
     RunGuarded(this, [this] { FormClose(); });
-    if (Jobs->Running()) {
-        // The choices are kept whatever the user answers and however long the job still takes.
-        RunGuarded(this, [this] { SaveSettingsNow(); });
-        const bool terminating = qApp->property(TerminatingProperty).toBool();
-        if ((terminating || AskStopOnClose()) && Jobs->Running())
-            ButtonStopClick();
+    if (!Jobs->Running()) {
+        event->accept();
+        return;
     }
-    event->accept();
+    // The choices are kept whatever the user answers and however long the job still takes.
+    RunGuarded(this, [this] { SaveSettingsNow(); });
+    const TCloseAnswer answer = qApp->property(TerminatingProperty).toBool()
+                                    ? TCloseAnswer::StopTheJob
+                                    : AskOnCloseDuringJob();
+    CloseWhenJobEnds = answer == TCloseAnswer::LetItFinish;
+    setWindowTitle(WindowTitle() + (CloseWhenJobEnds ? tr(" (closes when the job ends)") : ""));
+    switch (answer) {
+    case TCloseAnswer::StopTheJob:
+        Jobs->Stop();
+        event->accept();
+        return;
+    case TCloseAnswer::JobEnded:
+        event->accept();
+        return;
+    case TCloseAnswer::LetItFinish:
+    case TCloseAnswer::Cancel:
+        event->ignore();
+        return;
+    }
 }
 
 void TFormProfile::SaveSettingsNow() {
     SaveSettingsFile(SettingsFilePath(SettingsDirectory), Settings);
 }
 
-bool TFormProfile::AskStopOnClose() {
+TFormProfile::TCloseAnswer TFormProfile::AskOnCloseDuringJob() {
     QMessageBox question(QMessageBox::Question, QString::fromLatin1(ApplicationTitle),
-                         QStringLiteral("A job is still running. Stop it now, or let it finish "
-                                        "before the program ends?"),
+                         tr("A job is still running. Stop it and close the window, let it finish "
+                            "and close the window then, or keep the window open?"),
                          QMessageBox::NoButton, this);
     question.setObjectName(QStringLiteral("MessageBoxStopOnClose"));
-    QPushButton* stop = question.addButton(QStringLiteral("Stop the job"), QMessageBox::AcceptRole);
+    QPushButton* stop = question.addButton(tr("Stop the job"), QMessageBox::AcceptRole);
     stop->setObjectName(QStringLiteral("ButtonStopOnClose"));
-    QPushButton* wait =
-        question.addButton(QStringLiteral("Let it finish"), QMessageBox::RejectRole);
+    QPushButton* wait = question.addButton(tr("Let it finish"), QMessageBox::AcceptRole);
     wait->setObjectName(QStringLiteral("ButtonWaitOnClose"));
+    QPushButton* cancel = question.addButton(QMessageBox::Cancel);
+    cancel->setObjectName(QStringLiteral("ButtonCancelOnClose"));
     question.setDefaultButton(wait);
-    question.setEscapeButton(wait);
+    question.setEscapeButton(cancel);
+    // The question follows the job: once it has ended there is nothing left to decide.
+    bool ended = false;
+    const QMetaObject::Connection onEnd = connect(Jobs.get(), &TJobControl::Ended, &question, [&] {
+        ended = true;
+        question.done(QMessageBox::Ok);
+    });
     question.exec();
-    return question.clickedButton() == stop;
+    disconnect(onEnd);
+    if (ended || !Jobs->Running())
+        return TCloseAnswer::JobEnded;
+    if (question.clickedButton() == stop)
+        return TCloseAnswer::StopTheJob;
+    if (question.clickedButton() == wait)
+        return TCloseAnswer::LetItFinish;
+    return TCloseAnswer::Cancel;
 }
 
 void TFormProfile::FormShow() {
@@ -432,8 +498,12 @@ void TFormProfile::FormClose() {
 void TFormProfile::ButtonRawFileClick() {
     if (const auto chosen = OpenDialogRawFile->Choose()) {
         EditRawFile->setText(*chosen);
-        SettingsControls->SetOutputFileNames(*chosen);
+        OutputNames->Derive(*chosen);
     }
+}
+
+void TFormProfile::EditRawFileExit() {
+    OutputNames->Follow(EditRawFile->text());
 }
 
 void TFormProfile::ButtonDSPoutFileClick() {
@@ -454,18 +524,43 @@ void TFormProfile::ButtonProfileFileClick() {
 // ---- running a job ----
 
 void TFormProfile::ButtonProcessClick() {
-    Jobs->Start(JobParameters());
+    if (Jobs->Running())
+        return;
+    OutputNames->Follow(EditRawFile->text());
+    TJobParameters parameters = JobParameters();
+    const QString rawFile = EditRawFile->text();
+    Jobs->Start(std::move(parameters));
+    RunningJob = {rawFile, QDateTime::currentDateTime()};
 }
 
 void TFormProfile::ButtonStopClick() {
     Jobs->Stop();
 }
 
-void TFormProfile::JobEnded() {
+void TFormProfile::JobEnded(const TJobEnd& end) {
+    const auto describe = [](const TJobRecord& job) {
+        const QString name = QFileInfo(job.RawFile).fileName();
+        return tr("%1, processed %2")
+            .arg(name.isEmpty() ? tr("no raw file") : name,
+                 job.Started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    };
     if (std::shared_ptr<const TJobResults> results = Jobs->Results()) {
         ResultsView->SetResults(std::move(results));
+        ShownResults = RunningJob;
+        ResultsView->SetCaption(tr("Results of %1").arg(describe(ShownResults)),
+                                ShownResults.RawFile, false);
         ResultsView->show();
+    } else if (ResultsView->isVisibleTo(this)) {
+        // What is shown belongs to an earlier job, not to the inputs of this one.
+        ResultsView->SetCaption(
+            tr("Results of the previous job (%1): the job of %2 %3 and has none")
+                .arg(describe(ShownResults),
+                     RunningJob.Started.toString(QStringLiteral("HH:mm:ss")),
+                     end.Outcome == JobOutcome::Stopped ? tr("was stopped") : tr("failed")),
+            ShownResults.RawFile, true);
     }
+    if (CloseWhenJobEnds)
+        QTimer::singleShot(0, this, [this] { close(); });
 }
 
 TJobParameters TFormProfile::JobParameters() const {

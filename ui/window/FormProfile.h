@@ -6,10 +6,12 @@
 // the settings see them TFormSettingsControls.
 #pragma once
 
+#include "job/JobListener.h"
 #include "job/JobParameters.h"
 #include "ui/common/FileDialogs.h"
 #include "ui/settings/SettingsList.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -30,6 +32,7 @@ class TExtraOutputsGroup;
 class TFormSettingsControls;
 class TJobControl;
 class TJobProgressBar;
+class TOutputNameBoxes;
 class TResultsView;
 class TWindowGeometry;
 
@@ -64,16 +67,21 @@ private:
     QGroupBox* BuildOutputGroup(const TOutputGroupNames& names, QGroupBox*& group, QLineEdit*& edit,
                                 QPushButton*& button);
     QLayout* BuildCallStackRow();
+    // The groups of files and options, or only the rows below them: on a small screen the
+    // results get the height.
+    void ShowFormGroups(bool shown);
     QLayout* BuildProgressRow();
     void BuildResultsArea();
     void SetFocusOrder();
     void ConnectHandlers();
+    static QString WindowTitle();
     int Scaled(int designPixels) const;
     void SaveSettingsNow();
 
     void FormShow();
     void FormClose();
     void ButtonRawFileClick();
+    void EditRawFileExit(); // the raw box lost the focus, or Return was pressed in it
     void ButtonDSPoutFileClick();
     void ButtonCallListFileClick();
     void ButtonProfileFileClick();
@@ -81,9 +89,10 @@ private:
     void ButtonStopClick();
     // What the boxes ask of a job.
     TJobParameters JobParameters() const;
-    void JobEnded();
-    // Asked when the window is closed while a job runs: true to stop the job, false to wait.
-    bool AskStopOnClose();
+    void JobEnded(const TJobEnd& end);
+    enum class TCloseAnswer { StopTheJob, LetItFinish, Cancel, JobEnded };
+    // Asked when the window is closed while a job runs; the question goes when the job ends.
+    TCloseAnswer AskOnCloseDuringJob();
     void ShowCyclesWithClock(double hz);
 
     const QString SettingsDirectory;
@@ -91,7 +100,16 @@ private:
     double DesignScale = 1.0;
     bool Shown = false;
     TWindowGeometry* Geometry = nullptr; // a child
+    std::unique_ptr<TOutputNameBoxes> OutputNames;
     std::unique_ptr<TFormSettingsControls> SettingsControls;
+    // A job: its raw file as the box held it, and when it was started.
+    struct TJobRecord {
+        QString RawFile;
+        QDateTime Started;
+    };
+    TJobRecord RunningJob;   // the last job started
+    TJobRecord ShownResults; // the job whose results are shown
+    bool CloseWhenJobEnds = false;
 
     // The members are named by role; the object names are those of the original form, which the
     // tests use: the raw file's group is "GroupBoxDSPoutFile", the executable's "GroupBox1", the
@@ -113,6 +131,7 @@ private:
     QPushButton* ButtonProfileFile = nullptr;
     QLabel* LabelCallStackSize = nullptr;
     QSpinBox* UpDownCallStackSize = nullptr;
+    QPushButton* ButtonHideForm = nullptr;
     QPushButton* ButtonProcess = nullptr;
     QPlainTextEdit* MemoStatus = nullptr;
     TExtraOutputsGroup* GroupBoxExtraOutputs = nullptr;

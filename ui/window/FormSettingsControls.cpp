@@ -1,7 +1,6 @@
 #include "ui/window/FormSettingsControls.h"
 
-#include "job/OutputNames.h"
-#include "ui/window/ExtraOutputsGroup.h"
+#include "ui/window/OutputNameBoxes.h"
 #include "ui/window/WindowGeometry.h"
 
 #include <QAbstractButton>
@@ -42,10 +41,7 @@ void TFormSettingsControls::SetRawDataFileName(const QString& name) {
 }
 
 void TFormSettingsControls::SetOutputFileNames(const QString& rawDataFileName) {
-    const TOutputNames outputs = DeriveOutputNames(rawDataFileName.toStdString());
-    Controls.EditCallListFile->setText(QString::fromStdString(outputs.CallListFileName));
-    Controls.EditProfileFile->setText(QString::fromStdString(outputs.ProfileFileName));
-    Controls.ExtraOutputs->SetRawFileName(rawDataFileName);
+    Controls.OutputNames->Derive(rawDataFileName);
 }
 
 void TFormSettingsControls::SetParseGlobalSymbolOnly(bool checked) {

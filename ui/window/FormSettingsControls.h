@@ -12,7 +12,7 @@ class QSpinBox;
 
 namespace hookmeter {
 
-class TExtraOutputsGroup;
+class TOutputNameBoxes;
 class TWindowGeometry;
 
 class TFormSettingsControls final : public TSettingsControls {
@@ -24,9 +24,7 @@ public:
         QLineEdit* EditRawFile = nullptr;
         QCheckBox* CheckBoxGlobalSymbolOnly = nullptr;
         QLineEdit* EditDSPoutFile = nullptr;
-        QLineEdit* EditCallListFile = nullptr;
-        QLineEdit* EditProfileFile = nullptr;
-        TExtraOutputsGroup* ExtraOutputs = nullptr;
+        TOutputNameBoxes* OutputNames = nullptr;
         QSpinBox* UpDownCallStackSize = nullptr;
     };
 

@@ -17,7 +17,7 @@ TJobControl::TJobControl(QPlainTextEdit* statusBox, QPushButton* processButton,
 
 TJobControl::~TJobControl() {
     if (Progress)
-        Progress->Finish({}); // reads the job's counters no more
+        Progress->StopWatching(); // reads the job's counters no more
     Job.reset();
 }
 
@@ -37,9 +37,16 @@ void TJobControl::Start(TJobParameters parameters) {
         throw;
     }
     IsRunning = true;
-    StopRequested = false;
-    if (ProcessButton)
+    if (ProcessButton) {
+        // A disabled button passes the keyboard focus on to the next control, where typing would
+        // change the next job's options. The focus waits on the window instead, and comes back
+        // when the job has ended.
+        QWidget* window = ProcessButton->window();
+        FocusWaits = window->focusWidget() == ProcessButton;
+        if (FocusWaits)
+            window->setFocus(Qt::OtherFocusReason);
         ProcessButton->setEnabled(false);
+    }
     if (StopButton)
         StopButton->setEnabled(true);
     if (Progress)
@@ -49,7 +56,6 @@ void TJobControl::Start(TJobParameters parameters) {
 void TJobControl::Stop() {
     if (!IsRunning || !Job)
         return;
-    StopRequested = true;
     if (StopButton)
         StopButton->setEnabled(false);
     Job->Stop();
@@ -66,7 +72,12 @@ void TJobControl::JobEnded(const TJobEnd& end) {
     if (StopButton)
         StopButton->setEnabled(false);
     if (Progress)
-        Progress->Finish(StopRequested ? QStringLiteral("Stopped") : QStringLiteral("Ended"));
+        Progress->Finish(end);
+    // Unless the user has put the focus elsewhere meanwhile.
+    if (FocusWaits && ProcessButton &&
+        ProcessButton->window()->focusWidget() == ProcessButton->window())
+        ProcessButton->setFocus(Qt::OtherFocusReason);
+    FocusWaits = false;
     emit Ended(end);
 }
 

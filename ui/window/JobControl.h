@@ -53,7 +53,7 @@ private:
     TJobReaper Reaper;              // destroys earlier jobs away from the GUI thread; outlives Job
     std::unique_ptr<TProfile> Job;
     bool IsRunning = false;
-    bool StopRequested = false; // the user asked the running job to stop
+    bool FocusWaits = false; // "Process" had the focus when the job started
 };
 
 } // namespace hookmeter

@@ -53,17 +53,52 @@ QString TJobProgressBar::PhaseText(JobPhase phase) {
 
 void TJobProgressBar::Watch(const TJobProgress& progress) {
     Progress = &progress;
+    LastPhase = JobPhase::NotStarted;
+    LastCounted = false;
+    Bar->setToolTip({});
     Clock.start();
     Timer.start();
     Refresh();
 }
 
-void TJobProgressBar::Finish(const QString& outcome) {
+void TJobProgressBar::StopWatching() {
     Timer.stop();
     Progress = nullptr;
+}
+
+void TJobProgressBar::Finish(const TJobEnd& end) {
+    StopWatching();
+    const bool busy = Bar->maximum() == 0;
     Bar->setRange(0, BarSteps);
-    Bar->setValue(BarSteps);
-    Bar->setFormat(outcome);
+    QString text;
+    switch (end.Outcome) {
+    case JobOutcome::Done:
+        Bar->setValue(BarSteps);
+        text = tr("Done");
+        break;
+    case JobOutcome::Failed: {
+        text = tr("Failed: %1").arg(QString::fromLocal8Bit(end.FirstFailure));
+        if (!end.FailureReason.empty())
+            text += QStringLiteral(" (%1)").arg(
+                end.FailedFile.empty()
+                    ? QString::fromLocal8Bit(end.FailureReason)
+                    : QString::fromLocal8Bit(end.FailedFile + ": " + end.FailureReason));
+        break;
+    }
+    case JobOutcome::Stopped: {
+        QString phase = PhaseText(LastPhase);
+        phase[0] = phase[0].toLower();
+        text = LastCounted
+                   ? tr("Stopped while %1, at %2%").arg(phase).arg(Bar->value() * 100 / BarSteps)
+                   : tr("Stopped while %1").arg(phase);
+        break;
+    }
+    }
+    // A bar that showed no share keeps none; a failed or stopped job's bar stays where it was.
+    if (busy && end.Outcome != JobOutcome::Done)
+        Bar->setValue(0);
+    Bar->setFormat(text);
+    Bar->setToolTip(text);
     ShowElapsed();
 }
 
@@ -74,6 +109,10 @@ void TJobProgressBar::Refresh() {
     const uint64_t done = Progress->Done.load(std::memory_order_relaxed);
     const uint64_t total = Progress->Total.load(std::memory_order_relaxed);
     const bool counted = (phase == JobPhase::FirstPass || phase == JobPhase::Replay) && total > 0;
+    if (phase != JobPhase::Finished) {
+        LastPhase = phase;
+        LastCounted = counted;
+    }
     if (counted) {
         Bar->setRange(0, BarSteps);
         Bar->setValue(int(double(std::min(done, total)) / double(total) * BarSteps));

@@ -1,8 +1,10 @@
 // TJobProgressBar: how far the running job has come (its phase, the share of the raw file or of
-// the records done) and how long it has run. It reads the job's progress counters on a timer, so
-// the job never waits for it.
+// the records done) and how long it has run, and then how it ended: done on a full bar, failed
+// with its first "!!!" line and the reason, or stopped with the bar where it stopped. It reads the
+// job's progress counters on a timer, so the job never waits for it.
 #pragma once
 
+#include "job/JobListener.h"
 #include "job/JobProgress.h"
 
 #include <QElapsedTimer>
@@ -21,10 +23,12 @@ public:
 
     explicit TJobProgressBar(QWidget* parent = nullptr);
 
-    // Starts showing a job's counters; they must stay valid until Finish.
+    // Starts showing a job's counters; they must stay valid until Finish or StopWatching.
     void Watch(const TJobProgress& progress);
     // Stops reading the counters and shows how the job ended.
-    void Finish(const QString& outcome);
+    void Finish(const TJobEnd& end);
+    // Stops reading the counters and leaves the bar as it is.
+    void StopWatching();
 
     static QString PhaseText(JobPhase phase);
 
@@ -33,6 +37,8 @@ private:
     void ShowElapsed();
 
     const TJobProgress* Progress = nullptr;
+    JobPhase LastPhase = JobPhase::NotStarted; // as last shown
+    bool LastCounted = false;                  // the bar showed a share of the phase
     QElapsedTimer Clock;
     QTimer Timer;
     QProgressBar* Bar = nullptr;
