@@ -575,6 +575,8 @@ TEST_F(WindowTest, OnALaptopScreenTheFormCanBeHiddenAndTheResultsGetTheHeight) {
     auto form = OpenWindow();
     Control<QRadioButton>(*form, "RadioButtonBinary").setChecked(true);
     Control<QLineEdit>(*form, "EditRawFile").setText(trace);
+    Control<QLineEdit>(*form, "EditCallListFile").setText(trace + "_calls.csv");
+    Control<QLineEdit>(*form, "EditProfileFile").setText(trace + "_profile.csv");
     Control<QPushButton>(*form, "ButtonProcess").click();
     ASSERT_TRUE(WaitForJobEnd(*form));
     const auto& results = Control<QWidget>(*form, "TabsResults");
