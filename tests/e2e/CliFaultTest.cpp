@@ -163,15 +163,16 @@ TEST(CliFaults, AReadOnlyReportStaysAnOpenFailure) {
 
 // An optional output on the path of another output: refused before anything is opened, with one
 // line naming both, and exit 1; no output is written.
+// (--timeline takes a name ending in .json or .pftrace.)
 TEST(CliFaults, OutputsOnOneFileAreRefusedAndNothingIsWritten) {
     TTempDir dir;
     WriteFile(dir.File("raw.bin"), BinaryTrace({Enter(0x40, 5), Exit(0x40, 6)}));
-    const std::vector<std::string> common = {"--binary", "--call-list", dir.File("c.csv"),
+    const std::vector<std::string> common = {"--binary", "--call-list", dir.File("c.json"),
                                              "--profile", dir.File("p.csv")};
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--timeline", dir.File("c.csv")}, "call list and the timeline"},
-        {{"--timeline", dir.File("d.csv"), "--stats", dir.File("d.csv"), "--folded",
-          dir.File("d.csv")},
+        {{"--timeline", dir.File("c.json")}, "call list and the timeline"},
+        {{"--timeline", dir.File("d.json"), "--stats", dir.File("d.json"), "--folded",
+          dir.File("d.json")},
          "timeline and the folded stacks"}};
     for (const auto& [outputs, roles] : cases) {
         std::vector<std::string> arguments = common;
@@ -182,7 +183,7 @@ TEST(CliFaults, OutputsOnOneFileAreRefusedAndNothingIsWritten) {
         EXPECT_EQ(run.Output,
                   "Start profile data processing...\n!!!The " + roles +
                       " can not be the same file!!!\nProfile data processing complete.\n");
-        for (const char* output : {"c.csv", "p.csv", "d.csv"})
+        for (const char* output : {"c.json", "p.csv", "d.json"})
             EXPECT_FALSE(std::filesystem::exists(dir.File(output))) << output;
     }
 }
