@@ -22,9 +22,10 @@ struct TRowSetup {
 
 const TRowSetup RowSetups[TExtraOutputsGroup::OutputCount] = {
     {"Timeline",
-     "Timeline (JSON)",
-     {"SaveDialogTimelineFile", "save timeline file", "JSON file(*.json)|*.json|all files|*.*",
-      ".json", QFileDialog::AcceptSave}},
+     "Timeline",
+     {"SaveDialogTimelineFile", "save timeline file",
+      "Perfetto trace(*.pftrace)|*.pftrace;*.perfetto-trace|Trace Event JSON file(*.json)|*.json",
+      ".pftrace", QFileDialog::AcceptSave}},
     {"Folded",
      "Folded stacks",
      {"SaveDialogFoldedFile", "save folded stacks file", "Text file(*.txt)|*.txt|all files|*.*",
@@ -73,6 +74,9 @@ TExtraOutputsGroup::TExtraOutputsGroup(QWidget* parent)
     Clock->setDecimals(3);
     Clock->setGroupSeparatorShown(false);
     Clock->setSpecialValueText(tr("none: show cycles"));
+    Rows[Timeline].Check->setToolTip(
+        tr("A name ending in .pftrace writes a Perfetto trace (for the "
+           "Perfetto UI), one ending in .json Trace Event JSON"));
     Clock->setToolTip(tr("With the DSP's clock rate, cycles are shown as time"));
     clockLabel->setBuddy(Clock);
     grid->addWidget(clockLabel, OutputCount, 0);

@@ -4,7 +4,6 @@
 #include "ui/window/ExtraOutputsGroup.h"
 
 #include <QFile>
-#include <QLineEdit>
 #include <QString>
 #include <string>
 
@@ -38,8 +37,8 @@ void ApplyExtraSettings(const TSettingsList& settings, TExtraOutputsGroup& contr
     // After the names derived from the raw file: a JSON timeline chosen before stays.
     if (const std::string name = settings.Value(JsonTimelineKey);
         TimelineFormOf(name) == TimelineForm::Json)
-        if (auto* edit = controls.findChild<QLineEdit*>(QStringLiteral("EditTimelineFile")))
-            edit->setText(QFile::decodeName(QByteArray::fromStdString(name)));
+        controls.SetFileName(TExtraOutputsGroup::Timeline,
+                             QFile::decodeName(QByteArray::fromStdString(name)));
 }
 
 void StoreExtraSettings(const TExtraOutputsGroup& controls, TSettingsList& settings) {
