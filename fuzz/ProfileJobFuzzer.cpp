@@ -4,6 +4,7 @@
 //   byte 0    bit 0: binary form; bit 1: an executable follows; bit 2: all symbols, not only the
 //             global ones; bit 3: the optional outputs too; bit 4: keep the results in memory;
 //             bit 5: real times in the timeline (a clock of 1 GHz)
+//             bit 6: the timeline as a Perfetto trace instead of JSON
 //   byte 1    call-stack size - 1
 //   then      the raw file, up to the first ExecutableMarker when bit 1 is set; the executable
 //             after it
@@ -173,8 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteFile(rawPath, raw);
     if (hasExecutable)
         WriteFile(exePath, executable);
-    const char* outputs[] = {"calls.csv", "profile.csv", "timeline.json", "folded.txt",
-                             "stats.csv"};
+    const char* timeline = (flags & 64) ? "timeline.pftrace" : "timeline.json";
+    const char* outputs[] = {"calls.csv", "profile.csv", timeline, "folded.txt", "stats.csv"};
     for (const char* output : outputs)
         std::remove(PathOf(output).c_str());
 
@@ -189,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         job.ProfileFileName = PathOf("profile.csv");
         job.CallStackSize = uint32_t(data[1]) + 1;
         if (optionalOutputs) {
-            job.TimelineFileName = PathOf("timeline.json");
+            job.TimelineFileName = PathOf(timeline);
             job.FoldedFileName = PathOf("folded.txt");
             job.StatsFileName = PathOf("stats.csv");
             job.ClockHz = (flags & 32) ? 1e9 : 0;
