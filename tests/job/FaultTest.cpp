@@ -9,8 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -200,6 +204,77 @@ TEST(Faults, AStoppedJobWritesNoReportAndKeepsTheEarlierOnes) {
         EXPECT_EQ(run.CallList, "earlier calls");
         EXPECT_EQ(run.Profile, "earlier profile");
         EXPECT_EQ(FileNames(dir), (Lines{"calls.csv", "profile.csv", "raw.bin"}));
+    }
+}
+
+// Sets an environment variable for the life of the object.
+class TEnvironment {
+public:
+    TEnvironment(const char* name, const char* value) : Name(name) {
+        if (const char* earlier = std::getenv(name))
+            Earlier = earlier;
+        ::setenv(name, value, 1);
+    }
+    ~TEnvironment() {
+        if (Earlier)
+            ::setenv(Name, Earlier->c_str(), 1);
+        else
+            ::unsetenv(Name);
+    }
+
+private:
+    const char* Name;
+    std::optional<std::string> Earlier;
+};
+
+// Limits the size of every file the process writes, for the life of the object; a write past it
+// fails instead of raising SIGXFSZ.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &Earlier);
+        EarlierHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = Earlier;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &Earlier);
+        std::signal(SIGXFSZ, EarlierHandler);
+    }
+
+private:
+    rlimit Earlier;
+    void (*EarlierHandler)(int);
+};
+
+TEST(Faults, ATextTraceWhoseDecodedRecordsCannotBeSpooledEndsWithoutReports) {
+    TTempDir dir;
+    // More read attempts than the spool keeps in memory.
+    std::vector<RawRecord> records;
+    for (uint64_t i = 0; i < 40000; ++i)
+        records.push_back(i % 2 ? Exit(0x40, 1000 + i) : Enter(0x40, 1000 + i));
+    WriteFile(dir.File("raw.txt"), TextTrace(records));
+    // No file can be made in the temporary folder, or the disk fills up.
+    for (int way = 0; way < 2; ++way) {
+        WriteFile(dir.File("calls.csv"), "earlier calls");
+        WriteFile(dir.File("profile.csv"), "earlier profile");
+        test::TJobRun run;
+        {
+            std::optional<TEnvironment> temporaryFolder;
+            std::optional<TFileSizeLimit> fullDisk;
+            if (way == 0)
+                temporaryFolder.emplace("TMPDIR", "/proc");
+            else
+                fullDisk.emplace(64 * 1024);
+            run = RunJob(dir, dir.File("raw.txt"), RawForm::Text);
+        }
+        EXPECT_EQ(run.Lines,
+                  (Lines{Start, "!!!Can not copy raw data to a temporary file!!!", Complete}))
+            << way;
+        EXPECT_EQ(run.CallList, "earlier calls");
+        EXPECT_EQ(run.Profile, "earlier profile");
+        EXPECT_EQ(FileNames(dir), (Lines{"calls.csv", "profile.csv", "raw.txt"}));
     }
 }
 
