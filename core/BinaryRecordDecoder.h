@@ -14,6 +14,10 @@ namespace hookmeter {
 class TBinaryRecordDecoder {
 public:
     static constexpr size_t RecordSize = 16;
+    // A read attempt that failed, where attempts are kept in the binary form: a record that is
+    // never valid.
+    static constexpr RawRecord FailedRead{~uint32_t{0}, 0, ~uint64_t{0}};
+    static_assert(!IsValidRecord(FailedRead));
 
     explicit TBinaryRecordDecoder(TRawByteSource& source) : Source(source) {}
 

@@ -39,8 +39,10 @@ bool TRawByteSource::Open(const std::string& fileName, bool keepStreams) {
     }
     FileName = fileName;
     std::setvbuf(File, nullptr, _IONBF, 0); // our own buffer holds the blocks
-    if (!Buffer)
-        Buffer.reset(new char[BlockSize + Padding]()); // the padding is never data
+    if (!Buffer) {
+        Buffer.reset(new char[Padding + BlockSize + Padding]()); // the padding is never data
+        Block = Buffer.get() + Padding;
+    }
     return true;
 }
 
@@ -94,6 +96,7 @@ bool TRawByteSource::FixContent() {
 
 void TRawByteSource::ReadTemporaryFile(std::FILE* file, uint64_t size) {
     CloseFiles();
+    CurrentProblem = RawFileProblem::None;
     File = file;
     FileName.clear();
     Stream = Resident = false;
@@ -109,12 +112,13 @@ void TRawByteSource::ReadTemporaryFile(std::FILE* file, uint64_t size) {
 
 void TRawByteSource::ReadBytes(const char* bytes, size_t size) {
     CloseFiles();
+    CurrentProblem = RawFileProblem::None;
     FileName.clear();
     Stream = false;
     Resident = true;
     Device = Inode = 0;
     Fixed = true;
-    std::memcpy(Buffer.get(), bytes, size);
+    std::memcpy(Block, bytes, size);
     Pos = 0;
     Fill = size;
     Offset = Limit = size;
@@ -144,7 +148,7 @@ bool TRawByteSource::Rewind() {
     }
     if (Resident) {
         // The bytes in the buffer count as one block read.
-        if (StopFlag != nullptr && StopFlag->load(std::memory_order_relaxed)) {
+        if (StopRequested()) {
             Fill = 0;
             EndWith(RawFileProblem::Stopped);
             return false;
@@ -174,8 +178,13 @@ void TRawByteSource::EndWith(RawFileProblem problem) {
     Exhausted = true;
 }
 
+bool TRawByteSource::StopRequested() const {
+    const std::atomic<bool>* stop = StopFlag.load(std::memory_order_relaxed);
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
 bool TRawByteSource::ReadBlock() {
-    if (StopFlag != nullptr && StopFlag->load(std::memory_order_relaxed)) {
+    if (StopRequested()) {
         EndWith(RawFileProblem::Stopped);
         return false;
     }
@@ -186,7 +195,7 @@ bool TRawByteSource::ReadBlock() {
         Exhausted = true; // the end of the bytes fixed after the first pass
         return false;
     }
-    size_t got = std::fread(Buffer.get() + Fill, 1, room, File);
+    size_t got = std::fread(Block + Fill, 1, room, File);
     if (got == 0) {
         if (std::ferror(File))
             EndWith(RawFileProblem::ReadError);
@@ -196,14 +205,14 @@ bool TRawByteSource::ReadBlock() {
             Exhausted = true;
         return false;
     }
-    if (Copy != nullptr && std::fwrite(Buffer.get() + Fill, 1, got, Copy) != got) {
+    if (Copy != nullptr && std::fwrite(Block + Fill, 1, got, Copy) != got) {
         EndWith(RawFileProblem::SpoolFailed);
         return false;
     }
     Fill += got;
     Offset += got;
-    if (BytesReadCounter != nullptr)
-        BytesReadCounter->store(Offset, std::memory_order_relaxed);
+    if (std::atomic<uint64_t>* counter = BytesReadCounter.load(std::memory_order_relaxed))
+        counter->store(Offset, std::memory_order_relaxed);
     return true;
 }
 
@@ -211,7 +220,7 @@ size_t TRawByteSource::Available(size_t wanted) {
     size_t have = Fill - Pos;
     if (have >= wanted || Resident)
         return have;
-    std::memmove(Buffer.get(), Buffer.get() + Pos, have);
+    std::memmove(Block, Block + Pos, have);
     Pos = 0;
     Fill = have;
     while (Fill < wanted && !Exhausted && ReadBlock()) {

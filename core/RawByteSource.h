@@ -29,7 +29,8 @@ enum class RawFileProblem {
 class TRawByteSource {
 public:
     static constexpr size_t BlockSize = size_t{1} << 20;
-    // Readable bytes past the data, so that the decoders may load whole words near its end.
+    // Readable bytes before and past the data, so that the decoders may load whole words near
+    // its ends.
     static constexpr size_t Padding = 64;
 
     TRawByteSource();
@@ -46,12 +47,14 @@ public:
     uint64_t KnownSize() const { return SizeAtOpen; }
 
     // Checked before every block read: once it is set, the bytes end with Stopped.
-    void SetStopFlag(const std::atomic<bool>* stop) { StopFlag = stop; }
+    void SetStopFlag(const std::atomic<bool>* stop) { StopFlag.store(stop); }
     // Receives the number of bytes read so far after every block read; none: nothing is told.
-    void SetBytesReadCounter(std::atomic<uint64_t>* counter) { BytesReadCounter = counter; }
+    // Both may be set while another thread reads the bytes.
+    void SetBytesReadCounter(std::atomic<uint64_t>* counter) { BytesReadCounter.store(counter); }
 
-    // The buffered bytes from the read position on; Padding more bytes may be loaded.
-    const char* Data() const { return Buffer.get() + Pos; }
+    // The buffered bytes from the read position on; Padding more bytes on either side may be
+    // loaded.
+    const char* Data() const { return Block + Pos; }
     size_t Buffered() const { return Fill - Pos; }
     void Consume(size_t count) { Pos += count; }
     // Makes at least `wanted` bytes (at most BlockSize) buffered unless the data end first;
@@ -67,7 +70,7 @@ public:
     // or has changed; a stream that was not kept cannot be rewound.
     bool Rewind();
     // From now on the source reads `file`, an unnamed temporary file that holds `size` bytes of
-    // raw data, and owns it; the file read so far is closed.
+    // raw data, and owns it; the file read so far is closed, and what it ended with is over.
     void ReadTemporaryFile(std::FILE* file, uint64_t size);
     // From now on the source holds `size` bytes (at most BlockSize) of raw data in its buffer
     // and reads them; the file read so far is closed.
@@ -89,10 +92,11 @@ private:
 
     std::string FileName;
     std::FILE* File = nullptr;
-    std::FILE* Copy = nullptr; // the copy of a kept stream, written as the stream is read
-    bool Stream = false;       // the file cannot be read twice in place
-    bool Resident = false;     // every byte is in the buffer, and no file is read
-    std::unique_ptr<char[]> Buffer;
+    std::FILE* Copy = nullptr;      // the copy of a kept stream, written as the stream is read
+    bool Stream = false;            // the file cannot be read twice in place
+    bool Resident = false;          // every byte is in the buffer, and no file is read
+    std::unique_ptr<char[]> Buffer; // Padding, the block, Padding
+    char* Block = nullptr;
     size_t Pos = 0;
     size_t Fill = 0;
     bool Exhausted = false;        // the file had no more bytes to give
@@ -103,8 +107,9 @@ private:
     uint64_t Device = 0; // identity of the regular file that was opened; 0 for a file of ours
     uint64_t Inode = 0;
     RawFileProblem CurrentProblem = RawFileProblem::None;
-    const std::atomic<bool>* StopFlag = nullptr;
-    std::atomic<uint64_t>* BytesReadCounter = nullptr;
+    std::atomic<const std::atomic<bool>*> StopFlag{nullptr};
+    std::atomic<std::atomic<uint64_t>*> BytesReadCounter{nullptr};
+    bool StopRequested() const;
 };
 
 } // namespace hookmeter

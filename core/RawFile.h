@@ -1,15 +1,18 @@
 // The raw record input of a job: a byte source and the decoder of the file's form.
 //
-// A binary trace is read from the file in both passes; a stream is copied by the byte source
-// during the first pass, and the later passes read that copy. A text trace is parsed once: the
-// first pass spools the decoded read attempts (TRecordSpool), and from FixContent on every pass
-// reads the spool with the binary decoder. The text file, or pipe, is not read again.
+// A binary trace is read from the file in every pass; a stream is copied by the byte source
+// during the first pass, and the later passes read that copy. A text trace is parsed once: its
+// read attempts are decoded into blocks in the binary form (a large trace a few blocks ahead, on
+// a thread of its own), the first pass reads them from there, and every block goes into the
+// record spool. From FixContent on, every pass reads the spool with the binary decoder; the text
+// file, or pipe, is not read again.
 #pragma once
 
 #include "core/BinaryRecordDecoder.h"
 #include "core/RawByteSource.h"
 #include "core/RawRecord.h"
 #include "core/RecordSpool.h"
+#include "core/TextDecodeThread.h"
 #include "core/TextRecordDecoder.h"
 
 #include <atomic>
@@ -24,6 +27,7 @@ enum class RawForm : uint8_t { Text, Binary };
 class TRawFile {
 public:
     TRawFile() = default;
+    ~TRawFile();
     TRawFile(const TRawFile&) = delete;
     TRawFile& operator=(const TRawFile&) = delete;
 
@@ -43,9 +47,16 @@ public:
     }
 
     ReadResult ReadRecord(RawRecord& record) {
-        if (!SpoolingText)
+        if (!ReadingText)
             return Binary.Read(record);
-        return ReadAndSpoolText(record);
+        if (Next == BlockEnd && !TakeBlock())
+            return ReadResult::EndOfFile;
+        TBinaryRecordDecoder::Decode(Next, record);
+        Next += TBinaryRecordDecoder::RecordSize;
+        if (!IsValidRecord(record))
+            return ReadResult::Invalid;
+        ++ValidTaken;
+        return ReadResult::Valid;
     }
     // Called once the first pass has read what it needs: from then on only the records the file
     // holds now are read (later growth is ignored), and a file that is replaced or shrinks is
@@ -55,35 +66,31 @@ public:
     // changed. A text trace is fixed first.
     bool Rewind();
     // True when every record has been consumed.
-    bool AtEnd() const { return Source.AtEnd(); }
+    bool AtEnd() const { return ReadingText ? TextEnded && Next == BlockEnd : Source.AtEnd(); }
     // None when the last EndOfFile was the true end of the data.
-    RawFileProblem Problem() const { return Source.Problem(); }
+    RawFileProblem Problem() const {
+        return ReadingText && !TextEnded ? RawFileProblem::None : Source.Problem();
+    }
 
 private:
-    ReadResult ReadAndSpoolText(RawRecord& record) {
-        ReadResult result = Text.Read(record);
-        if (result == ReadResult::EndOfFile)
-            return result;
-        bool spooled;
-        if (result == ReadResult::Valid) {
-            ++ValidSpooled;
-            spooled = Spool.Add(record);
-        } else {
-            spooled = Spool.AddFailedRead();
-        }
-        if (!spooled) {
-            Source.EndWith(RawFileProblem::SpoolFailed);
-            return ReadResult::EndOfFile;
-        }
-        return result;
-    }
+    // Hands the block read so far to the spool and takes the next one. False at the end of the
+    // text, or when the spool could not be written.
+    bool TakeBlock();
+    // Ends the text's decoding; the byte source is this thread's again.
+    void EndText(RawFileProblem problem = RawFileProblem::None);
 
     TRawByteSource Source;
     TBinaryRecordDecoder Binary{Source};
     TTextRecordDecoder Text{Source};
+    TTextDecodeThread Decoding;
     TRecordSpool Spool;
-    bool SpoolingText = false; // a text trace's first pass: read the text, fill the spool
-    uint64_t ValidSpooled = 0; // valid records in the spool
+    bool ReadingText = false; // a text trace's first pass: the decoded blocks are read
+    bool DecodingStarted = false;
+    bool TextEnded = false;           // the decoding has ended and its thread is gone
+    const char* BlockStart = nullptr; // the block taken last, not yet in the spool
+    const char* Next = nullptr;
+    const char* BlockEnd = nullptr;
+    uint64_t ValidTaken = 0; // valid records read from the blocks
 };
 
 } // namespace hookmeter

@@ -2,6 +2,8 @@
 
 #include "core/TemporaryFile.h"
 
+#include <cstring>
+
 namespace hookmeter {
 
 TRecordSpool::TRecordSpool() = default;
@@ -11,8 +13,8 @@ TRecordSpool::~TRecordSpool() {
 }
 
 void TRecordSpool::Start() {
-    if (!Block)
-        Block.reset(new char[BlockSize]);
+    if (!Memory)
+        Memory.reset(new char[MemoryBytes]);
     Clear();
 }
 
@@ -20,32 +22,43 @@ void TRecordSpool::Clear() {
     if (File != nullptr)
         std::fclose(File);
     File = nullptr;
-    Used = 0;
+    Held = 0;
     Written = 0;
     Failed = false;
 }
 
-bool TRecordSpool::WriteBlock() {
-    if (!Failed && File == nullptr && (File = OpenUnnamedTemporaryFile()) == nullptr)
-        Failed = true;
-    if (!Failed && std::fwrite(Block.get(), 1, Used, File) != Used)
-        Failed = true;
-    if (!Failed)
-        Written += Used;
-    Used = 0;
-    return !Failed;
+bool TRecordSpool::Add(const char* attempts, size_t size) {
+    if (Failed)
+        return false;
+    if (File == nullptr && Written == 0 && Held == 0 && size <= MemoryBytes) {
+        std::memcpy(Memory.get(), attempts, size);
+        Held = size;
+        return true;
+    }
+    if (File == nullptr) {
+        // More than one block: from now on every block goes to the file.
+        File = OpenUnnamedTemporaryFile();
+        if (File == nullptr || !Write(Memory.get(), Held)) {
+            Failed = true;
+            return false;
+        }
+        Held = 0;
+    }
+    return Write(attempts, size);
 }
 
-bool TRecordSpool::Finish() {
-    if (File == nullptr || Used == 0)
-        return !Failed;
-    return WriteBlock();
+bool TRecordSpool::Write(const char* bytes, size_t size) {
+    if (size != 0 && std::fwrite(bytes, 1, size, File) != size) {
+        Failed = true;
+        return false;
+    }
+    Written += size;
+    return true;
 }
 
 std::FILE* TRecordSpool::TakeFile() {
     std::FILE* file = File;
     File = nullptr;
-    Used = 0;
     Written = 0;
     return file;
 }

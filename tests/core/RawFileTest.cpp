@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <random>
 
@@ -299,6 +300,13 @@ std::string RandomLine(std::mt19937& random) {
     }
     case 5: // an address line that makes its record invalid
         return "0xffffffff\n";
+    case 6: { // digits, any other byte, and digits that are not part of the number
+        char stop;
+        do
+            stop = char(pick(256));
+        while (std::isxdigit(static_cast<unsigned char>(stop)) || stop == '\n');
+        return "0x" + digits(1 + pick(4), false) + stop + digits(1 + pick(3), false) + "\n";
+    }
     default:
         return "0x" + digits(1 + pick(8), false) + endings[pick(10) < 8 ? 0 : 1 + pick(4)];
     }
@@ -306,8 +314,10 @@ std::string RandomLine(std::mt19937& random) {
 
 TEST(RawFileText, ReadsWhatTheLineRulesSayInTheFirstPassAndFromItsSpool) {
     // From a few lines to more than one read block and more read attempts than the spool holds
-    // in memory.
-    for (int lines : {0, 1, 7, 500, 200000}) {
+    // in memory; with vector instructions where the processor has them, and without.
+    for (int run = 0; run < 10; ++run) {
+        int lines = std::array{0, 1, 7, 500, 200000}[run % 5];
+        TTextRecordDecoder::UseVectorInstructions(run < 5);
         std::mt19937 random{unsigned(lines)};
         std::string text = RandomLine(random); // the header
         for (int i = 0; i < lines; ++i)
@@ -329,7 +339,7 @@ TEST(RawFileText, ReadsWhatTheLineRulesSayInTheFirstPassAndFromItsSpool) {
                 RawRecord record{};
                 ReadResult result = file.ReadRecord(record);
                 ASSERT_EQ(result, expected[i] ? ReadResult::Valid : ReadResult::Invalid)
-                    << "lines " << lines << ", pass " << pass << ", read " << i;
+                    << "run " << run << ", pass " << pass << ", read " << i;
                 if (expected[i]) {
                     ASSERT_EQ(record.Address, expected[i]->Address) << "read " << i;
                     ASSERT_EQ(record.TSC, expected[i]->TSC) << "read " << i;
@@ -340,6 +350,7 @@ TEST(RawFileText, ReadsWhatTheLineRulesSayInTheFirstPassAndFromItsSpool) {
             EXPECT_EQ(file.Problem(), RawFileProblem::None);
         }
     }
+    TTextRecordDecoder::UseVectorInstructions(true);
 }
 
 TEST(RawFile, OpenFailsForAMissingFile) {
