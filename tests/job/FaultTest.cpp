@@ -165,45 +165,49 @@ TEST(Faults, ReportsOnOneFileAreRefusedBeforeAnythingIsOpened) {
 }
 
 TEST(Faults, AStoppedJobWritesNoReportAndKeepsTheEarlierOnes) {
-    TTempDir dir;
     std::vector<RawRecord> records;
     for (uint64_t i = 0; i < 600000; ++i)
         records.push_back(i % 2 ? Exit(0x40, 1000 + i) : Enter(0x40, 1000 + i));
-    std::string trace = BinaryTrace(records);
-    WriteFile(dir.File("raw.bin"), trace);
     // Stopped from the job's own thread when a progress line shows that a pass runs; what the
-    // progress says at that moment is checked too.
+    // progress says at that moment is checked too. The text is decoded on a thread of its own.
     struct TCase {
         std::string At;
         JobPhase Phase;
         uint64_t Total;
     };
-    for (const TCase& stopAt : {TCase{"Read 524288 records.", JobPhase::FirstPass, trace.size()},
-                                TCase{"Process 262144 of", JobPhase::Replay, 600000}}) {
-        WriteFile(dir.File("calls.csv"), "earlier calls");
-        WriteFile(dir.File("profile.csv"), "earlier profile");
-        test::TCollectedLines lines;
-        TJobParameters parameters = test::JobParameters(dir, dir.File("raw.bin"), RawForm::Binary);
-        TProfile job(parameters, &lines);
-        bool sawProgress = false;
-        lines.OnLine = [&](const std::string& line) {
-            if (!line.starts_with(stopAt.At))
-                return;
-            const TJobProgress& progress = job.Progress();
-            sawProgress = progress.Phase == stopAt.Phase && progress.Total == stopAt.Total &&
-                          progress.Done > 0 && progress.Done <= progress.Total;
-            job.Stop();
-        };
-        job.Start();
-        job.WaitFor();
-        test::TJobRun run{lines.Lines(), test::ReadFile(dir.File("calls.csv")),
-                          test::ReadFile(dir.File("profile.csv"))};
-        EXPECT_TRUE(sawProgress) << stopAt.At;
-        ASSERT_GE(run.Lines.size(), 2u);
-        EXPECT_EQ(Lines(run.Lines.end() - 2, run.Lines.end()), (Lines{StoppedLine, Complete}));
-        EXPECT_EQ(run.CallList, "earlier calls");
-        EXPECT_EQ(run.Profile, "earlier profile");
-        EXPECT_EQ(FileNames(dir), (Lines{"calls.csv", "profile.csv", "raw.bin"}));
+    for (RawForm form : {RawForm::Binary, RawForm::Text}) {
+        TTempDir dir;
+        std::string raw = form == RawForm::Binary ? "raw.bin" : "raw.txt";
+        std::string trace = form == RawForm::Binary ? BinaryTrace(records) : TextTrace(records);
+        WriteFile(dir.File(raw), trace);
+        for (const TCase& stopAt :
+             {TCase{"Read 524288 records.", JobPhase::FirstPass, trace.size()},
+              TCase{"Process 262144 of", JobPhase::Replay, 600000}}) {
+            WriteFile(dir.File("calls.csv"), "earlier calls");
+            WriteFile(dir.File("profile.csv"), "earlier profile");
+            test::TCollectedLines lines;
+            TJobParameters parameters = test::JobParameters(dir, dir.File(raw), form);
+            TProfile job(parameters, &lines);
+            bool sawProgress = false;
+            lines.OnLine = [&](const std::string& line) {
+                if (!line.starts_with(stopAt.At))
+                    return;
+                const TJobProgress& progress = job.Progress();
+                sawProgress = progress.Phase == stopAt.Phase && progress.Total == stopAt.Total &&
+                              progress.Done > 0 && progress.Done <= progress.Total;
+                job.Stop();
+            };
+            job.Start();
+            job.WaitFor();
+            test::TJobRun run{lines.Lines(), test::ReadFile(dir.File("calls.csv")),
+                              test::ReadFile(dir.File("profile.csv"))};
+            EXPECT_TRUE(sawProgress) << stopAt.At << " " << raw;
+            ASSERT_GE(run.Lines.size(), 2u);
+            EXPECT_EQ(Lines(run.Lines.end() - 2, run.Lines.end()), (Lines{StoppedLine, Complete}));
+            EXPECT_EQ(run.CallList, "earlier calls");
+            EXPECT_EQ(run.Profile, "earlier profile");
+            EXPECT_EQ(FileNames(dir), (Lines{"calls.csv", "profile.csv", raw}));
+        }
     }
 }
 
