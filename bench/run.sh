@@ -74,7 +74,7 @@ compare() {
             sync
             local stats
             # shellcheck disable=SC2086
-            stats=$( { /usr/bin/time -f '%e %U %S %M' $args --quiet; } 2>&1 )
+            stats=$( { /usr/bin/time -f '%e %U %S %M' ${args%% *} --quiet ${args#* }; } 2>&1 )
             read -r seconds user system kib <<<"$stats"
             wall[$name]+="$seconds "
             cpu[$name]+="$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }') "
@@ -104,10 +104,12 @@ ls -l "$work/out_call_list.csv" "$work/out_profile.csv" | awk '{ print "  " $5 "
 files="--call-list $work/out_call_list.csv --profile $work/out_profile.csv"
 null="--call-list /dev/null --profile $work/out_profile.csv"
 echo "every output, the timeline a Perfetto trace, everything written to files (binary form):"
-binary="$cli --binary $work/trace.bin"
-compare "plain:$binary $files" "every output:$binary $files ${every_output[*]}"
+binary="$cli --binary"
+compare "plain:$binary $files $work/trace.bin" \
+    "every output:$binary $files ${every_output[*]} $work/trace.bin"
 echo "every output, the timeline JSON; the call list and the timeline sent to /dev/null:"
-compare "plain:$binary $null" "every output:$binary $null --timeline $work/null.json ${other_outputs[*]}"
+compare "plain:$binary $null $work/trace.bin" \
+    "every output:$binary $null --timeline $work/null.json ${other_outputs[*]} $work/trace.bin"
 
 # The timeline's size in both forms, per completed call (the ExecuteTimes of the summary's
 # functions); the JSON form is counted through a pipe instead of being written.
@@ -130,10 +132,10 @@ measure "65536 functions, all" "$work/functions-65536.bin" --binary "${every_out
 measure "65535 functions, all" "$work/functions-65535.bin" --binary "${every_output[@]}"
 
 echo "the text form against the binary form, both reports written:"
-forms=("binary:$binary $files" "text:$cli --text $work/trace.txt $files")
+forms=("binary:$cli --binary $files $work/trace.bin" "text:$cli --text $files $work/trace.txt")
 if [ -n "${BASELINE:-}" ]; then
-    forms+=("binary, BASELINE:$BASELINE --binary $work/trace.bin $files"
-            "text, BASELINE:$BASELINE --text $work/trace.txt $files")
+    forms+=("binary, BASELINE:$BASELINE --binary $files $work/trace.bin"
+            "text, BASELINE:$BASELINE --text $files $work/trace.txt")
 fi
 compare "${forms[@]}"
 rm -f "$work"/out_*
