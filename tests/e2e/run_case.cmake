@@ -34,7 +34,8 @@
 #
 # -DTEXT_FORM=ON runs a case on a binary trace in the text form: its trace.bin (from trace.words,
 # or made by the case.cmake) becomes trace.txt, the same read attempts written by the generator,
-# and --binary becomes --text; everything the case expects must stay as it is.
+# and --binary becomes --text; everything the case expects must stay as it is, but for the line
+# that says in which form the file holds no valid record.
 #
 # -DEXTRA_ARGS=a|b|c adds arguments after the case's own (the optional outputs); the reports,
 # status lines and exit status must stay what the case expects, and -DEXTRA_FILES=x|y names
@@ -138,6 +139,14 @@ if(TEXT_FORM)
     set(RAW_ARG "${WORK_DIR}/trace.txt")
   endif()
   list(TRANSFORM ARGS REPLACE "^--binary$" "--text")
+  # The one line that names the form the job was asked to read names the other one.
+  if(EXISTS "${EXPECTED_STATUS}")
+    file(READ "${EXPECTED_STATUS}" expected_text)
+    string(REPLACE "no valid record in the binary form" "no valid record in the text form"
+           expected_text "${expected_text}")
+    file(WRITE "${WORK_DIR}/expected_status.text-form.txt" "${expected_text}")
+    set(EXPECTED_STATUS "${WORK_DIR}/expected_status.text-form.txt")
+  endif()
 endif()
 if(DEFINED EXTRA_ARGS)
   string(REPLACE "|" ";" extra_args "${EXTRA_ARGS}")
