@@ -6,10 +6,13 @@
 # with the JSON timeline, the call list and the timeline sent to /dev/null (what the processing
 # costs, apart from the disk); then the size of the timeline in both forms per completed call;
 # and every output on two traces that fill the function table (65,536 functions, and 65,535 over
-# 20 million records).
+# 20 million records). Last, in turn, the text job against the binary job, and with BASELINE set
+# both against an earlier hookmeter-cli.
 #
 #   bench/run.sh [RECORDS] [WORKDIR]      (defaults: 20000000, build/bench-data)
 #   HOOKMETER_BENCH_REUSE=1 bench/run.sh  uses the traces already in WORKDIR
+#   BASELINE=old/hookmeter-cli            also measures that build beside this one
+#   ROUNDS=N                              rounds of the runs in turn (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 records=${1:-20000000}
@@ -58,11 +61,11 @@ measure() { # form, raw file, extra options; the call list goes to $call_list
                form, n, s, n / s / 1e6, k / 1024 }'
 }
 
-# Runs each job of a group in turn, three rounds, and prints for each the least and the median
+# Runs each job of a group in turn, ROUNDS rounds, and prints for each the least and the median
 # wall time, the median user+sys CPU time and the peak memory; the first job is the one the
-# others are measured against. Arguments: NAME:ARGUMENTS (one string, split on spaces).
+# others are measured against. Arguments: NAME:PROGRAM ARGUMENTS (one string, split on spaces).
 compare() {
-    local rounds=3 names=() i
+    local rounds=${ROUNDS:-3} names=() i
     declare -A wall cpu peak
     for ((round = 0; round < rounds; ++round)); do
         for job in "$@"; do
@@ -71,7 +74,7 @@ compare() {
             sync
             local stats
             # shellcheck disable=SC2086
-            stats=$( { /usr/bin/time -f '%e %U %S %M' "$cli" --quiet --binary $args "$work/trace.bin"; } 2>&1 )
+            stats=$( { /usr/bin/time -f '%e %U %S %M' ${args%% *} --quiet ${args#* }; } 2>&1 )
             read -r seconds user system kib <<<"$stats"
             wall[$name]+="$seconds "
             cpu[$name]+="$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }') "
@@ -101,9 +104,12 @@ ls -l "$work/out_call_list.csv" "$work/out_profile.csv" | awk '{ print "  " $5 "
 files="--call-list $work/out_call_list.csv --profile $work/out_profile.csv"
 null="--call-list /dev/null --profile $work/out_profile.csv"
 echo "every output, the timeline a Perfetto trace, everything written to files (binary form):"
-compare "plain:$files" "every output:$files ${every_output[*]}"
+binary="$cli --binary"
+compare "plain:$binary $files $work/trace.bin" \
+    "every output:$binary $files ${every_output[*]} $work/trace.bin"
 echo "every output, the timeline JSON; the call list and the timeline sent to /dev/null:"
-compare "plain:$null" "every output:$null --timeline $work/null.json ${other_outputs[*]}"
+compare "plain:$binary $null $work/trace.bin" \
+    "every output:$binary $null --timeline $work/null.json ${other_outputs[*]} $work/trace.bin"
 
 # The timeline's size in both forms, per completed call (the ExecuteTimes of the summary's
 # functions); the JSON form is counted through a pipe instead of being written.
@@ -124,4 +130,12 @@ echo "best of three runs each:"
 # The job replays a trace only up to the record that fills the function table.
 measure "65536 functions, all" "$work/functions-65536.bin" --binary "${every_output[@]}"
 measure "65535 functions, all" "$work/functions-65535.bin" --binary "${every_output[@]}"
+
+echo "the text form against the binary form, both reports written:"
+forms=("binary:$cli --binary $files $work/trace.bin" "text:$cli --text $files $work/trace.txt")
+if [ -n "${BASELINE:-}" ]; then
+    forms+=("binary, BASELINE:$BASELINE --binary $files $work/trace.bin"
+            "text, BASELINE:$BASELINE --text $files $work/trace.txt")
+fi
+compare "${forms[@]}"
 rm -f "$work"/out_*

@@ -26,6 +26,13 @@ inline constexpr RecordKind KindOf(uint32_t address) {
     return RecordKind(address & 3);
 }
 
+// The outcome of one attempt to read a record.
+enum class ReadResult {
+    Valid,     // a whole record was read and it is valid
+    Invalid,   // a broken, partial or invalid record was consumed
+    EndOfFile, // no data of a new record came: the end, or a problem of the raw file
+};
+
 // A record is valid unless its address is all ones or any of the four top bits of its TSC is set.
 inline constexpr bool IsValidRecord(const RawRecord& record) {
     return record.Address != 0xFFFFFFFFu && (record.TSC >> 60) == 0;

@@ -1,7 +1,8 @@
 // libFuzzer target for the raw record reader alone. The first byte chooses the form (its low bit:
 // binary or text); the rest is the raw file. The file is read once through, rewound, read again,
-// and then read on around its end the way the replay wraps. Every sweep must give the same
-// records, consume the file, and end; the binary form must cut the file into 16-byte records.
+// and then read on around its end the way the replay wraps; in the text form, every sweep after
+// the first reads the record spool. Every sweep must give the same records, consume the file, and
+// end; the binary form must cut the file into 16-byte records.
 #include "core/RawFile.h"
 #include "core/RawRecord.h"
 

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
+#include <random>
+
 namespace hookmeter {
 namespace {
 
@@ -217,6 +221,136 @@ TEST(RawFile, RewindStartsAgainAfterTheHeader) {
         EXPECT_EQ(again.Valid[0].Address, 0x100u);
         EXPECT_EQ(again.Invalid, 0);
     }
+}
+
+// The text form read by its rules alone, one character at a time (an oracle that repeats the
+// rules on purpose): pieces of at most 63 characters up to and including a line feed, each a
+// number when it starts with "0x" and hexadecimal digits, wider than 32 bits only with leading
+// zeros; the first piece is the header.
+std::vector<std::optional<RawRecord>> ReadByTheRules(const std::string& text) {
+    size_t at = 0;
+    enum class Piece { Number, NoNumber, NoLine };
+    auto readPiece = [&](uint32_t& value) {
+        if (at == text.size())
+            return Piece::NoLine;
+        size_t start = at;
+        while (at < text.size() && at - start < 63)
+            if (text[at++] == '\n')
+                break;
+        std::string piece = text.substr(start, at - start);
+        if (piece.size() < 3 || piece.compare(0, 2, "0x") != 0)
+            return Piece::NoNumber;
+        size_t end = 2;
+        while (end < piece.size() && std::isxdigit(static_cast<unsigned char>(piece[end])))
+            ++end;
+        size_t first = piece.find_first_not_of('0', 2);
+        if (end == 2 || (first < end && end - first > 8))
+            return Piece::NoNumber;
+        value = uint32_t(std::stoull(piece.substr(2, end - 2), nullptr, 16));
+        return Piece::Number;
+    };
+    std::vector<std::optional<RawRecord>> reads;
+    uint32_t fields[3];
+    readPiece(fields[0]);
+    for (;;) {
+        Piece piece = Piece::Number;
+        for (int i = 0; i < 3 && piece == Piece::Number; ++i) {
+            piece = readPiece(fields[i]);
+            if (piece == Piece::NoLine && i == 0)
+                return reads;
+        }
+        RawRecord record{fields[0], 0, uint64_t(fields[2]) << 32 | fields[1]};
+        if (piece == Piece::Number && IsValidRecord(record))
+            reads.push_back(record);
+        else
+            reads.push_back(std::nullopt);
+    }
+}
+
+// Lines of every kind a damaged text trace holds, most of them numbers.
+std::string RandomLine(std::mt19937& random) {
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    auto digits = [&](int count, bool leadingNonZero) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            int digit = (i == 0 && leadingNonZero) ? 1 + pick(15) : pick(16);
+            text += "0123456789abcdefABCDEF"[digit < 10 ? digit : digit + (pick(2) ? 0 : 6)];
+        }
+        return text;
+    };
+    const char* endings[] = {"\n", "\r\n", " trailing words\n", "g\n", "\r0x1\n"};
+    switch (pick(16)) {
+    case 0:
+        return "0x" + std::string(size_t(pick(9)), '0') + digits(1 + pick(8), false) + "\n";
+    case 1:
+        return "0x" + digits(9 + pick(4), true) + "\n"; // wider than 32 bits
+    case 2: {
+        const char* broken[] = {"\n",    "\r\n", "0X12\n", " 0x12\n", "0x\n",
+                                "0xg\n", "x\n",  "0\n",    "0x\r\n"};
+        return broken[pick(9)];
+    }
+    case 3: // a long line, read in pieces that may themselves be numbers
+        return "0x" + digits(1 + pick(8), false) + std::string(size_t(50 + pick(80)), ' ') + "0x" +
+               digits(1 + pick(8), false) + "\n";
+    case 4: {
+        std::string bytes;
+        for (int i = pick(20); i > 0; --i)
+            bytes += char(pick(256));
+        return bytes + "\n";
+    }
+    case 5: // an address line that makes its record invalid
+        return "0xffffffff\n";
+    case 6: { // digits, any other byte, and digits that are not part of the number
+        char stop;
+        do
+            stop = char(pick(256));
+        while (std::isxdigit(static_cast<unsigned char>(stop)) || stop == '\n');
+        return "0x" + digits(1 + pick(4), false) + stop + digits(1 + pick(3), false) + "\n";
+    }
+    default:
+        return "0x" + digits(1 + pick(8), false) + endings[pick(10) < 8 ? 0 : 1 + pick(4)];
+    }
+}
+
+TEST(RawFileText, ReadsWhatTheLineRulesSayInTheFirstPassAndFromItsSpool) {
+    // From a few lines to more than one read block and more read attempts than the spool holds
+    // in memory; with vector instructions where the processor has them, and without.
+    for (int run = 0; run < 10; ++run) {
+        int lines = std::array{0, 1, 7, 500, 200000}[run % 5];
+        TTextRecordDecoder::UseVectorInstructions(run < 5);
+        std::mt19937 random{unsigned(lines)};
+        std::string text = RandomLine(random); // the header
+        for (int i = 0; i < lines; ++i)
+            text += RandomLine(random);
+        if (lines % 2 == 1 && !text.empty())
+            text.pop_back(); // the last line without its line feed
+        std::vector<std::optional<RawRecord>> expected = ReadByTheRules(text);
+        TTempDir dir;
+        WriteFile(dir.File("raw"), text);
+        TRawFile file;
+        ASSERT_TRUE(file.Open(dir.File("raw"), RawForm::Text));
+        for (int pass = 0; pass < 3; ++pass) {
+            // The first pass, then the search's sweep and one after the replay wraps.
+            if (pass > 0) {
+                ASSERT_TRUE(pass == 2 || file.FixContent());
+                ASSERT_TRUE(file.Rewind());
+            }
+            for (size_t i = 0; i < expected.size(); ++i) {
+                RawRecord record{};
+                ReadResult result = file.ReadRecord(record);
+                ASSERT_EQ(result, expected[i] ? ReadResult::Valid : ReadResult::Invalid)
+                    << "run " << run << ", pass " << pass << ", read " << i;
+                if (expected[i]) {
+                    ASSERT_EQ(record.Address, expected[i]->Address) << "read " << i;
+                    ASSERT_EQ(record.TSC, expected[i]->TSC) << "read " << i;
+                }
+            }
+            RawRecord record;
+            ASSERT_EQ(file.ReadRecord(record), ReadResult::EndOfFile) << "lines " << lines;
+            EXPECT_EQ(file.Problem(), RawFileProblem::None);
+        }
+    }
+    TTextRecordDecoder::UseVectorInstructions(true);
 }
 
 TEST(RawFile, OpenFailsForAMissingFile) {

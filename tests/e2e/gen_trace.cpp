@@ -8,11 +8,16 @@
 //   hookmeter-e2e-gen too-many-functions DIR
 //   hookmeter-e2e-gen too-many-tasks DIR
 //   hookmeter-e2e-gen progress DIR COUNT EARLIEST_INDEX
+//   hookmeter-e2e-gen text IN_BIN OUT_TXT
+//       The same read attempts in the text form: a header line, three lines per whole record
+//       (Reserved is not part of the text form), and one line that holds no number for a partial
+//       record at the end.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -224,6 +229,29 @@ int Progress(const std::string& dir, uint32_t count, uint32_t earliestIndex) {
     return 0;
 }
 
+int Text(const std::string& inPath, const std::string& outPath) {
+    std::ifstream in(inPath, std::ios::binary);
+    if (!in) {
+        std::cerr << "cannot read " << inPath << "\n";
+        return 1;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto word = [&](size_t at) {
+        uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+        return value;
+    };
+    std::string text = "the records of " + inPath.substr(inPath.find_last_of('/') + 1) + "\n";
+    size_t at = 0;
+    for (; at + 16 <= bytes.size(); at += 16)
+        Append(text, "0x%x\n0x%x\n0x%x\n", word(at), word(at + 8), word(at + 12));
+    if (at < bytes.size())
+        text += "a partial record\n";
+    TBinaryTrace::WriteFile(outPath, text);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -237,7 +265,9 @@ int main(int argc, char** argv) {
     if (args.size() == 4 && args[0] == "progress")
         return Progress(args[1], static_cast<uint32_t>(std::stoul(args[2])),
                         static_cast<uint32_t>(std::stoul(args[3])));
+    if (args.size() == 3 && args[0] == "text")
+        return Text(args[1], args[2]);
     std::cerr << "usage: hookmeter-e2e-gen words WORDS_FILE OUT_BIN | too-many-functions DIR | "
-                 "too-many-tasks DIR | progress DIR COUNT EARLIEST_INDEX\n";
+                 "too-many-tasks DIR | progress DIR COUNT EARLIEST_INDEX | text IN_BIN OUT_TXT\n";
     return 2;
 }

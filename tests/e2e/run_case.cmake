@@ -32,6 +32,11 @@
 #   UNCHANGED_FILES    files that must hold the same bytes after the run (the raw file always)
 # The command runs in WORK_DIR. A passing case removes its work directory.
 #
+# -DTEXT_FORM=ON runs a case on a binary trace in the text form: its trace.bin (from trace.words,
+# or made by the case.cmake) becomes trace.txt, the same read attempts written by the generator,
+# and --binary becomes --text; everything the case expects must stay as it is, but for the line
+# that says in which form the file holds no valid record.
+#
 # -DEXTRA_ARGS=a|b|c adds arguments after the case's own (the optional outputs); the reports,
 # status lines and exit status must stay what the case expects, and -DEXTRA_FILES=x|y names
 # files those arguments must have written into WORK_DIR.
@@ -94,6 +99,16 @@ elseif(EXISTS "${CASE_DIR}/trace.words")
   run_generator(words "${CASE_DIR}/trace.words" "${WORK_DIR}/trace.bin")
 endif()
 
+# The binary trace in the work directory, replaced by its text form.
+macro(use_text_form)
+  run_generator(text "${WORK_DIR}/trace.bin" "${WORK_DIR}/trace.txt")
+  file(REMOVE "${WORK_DIR}/trace.bin")
+  set(RAW_NAME trace.txt)
+endmacro()
+if(TEXT_FORM AND RAW_NAME STREQUAL "trace.bin")
+  use_text_form()
+endif()
+
 set(RAW_ARG "")
 if(RAW_NAME)
   set(RAW_ARG "${WORK_DIR}/${RAW_NAME}")
@@ -117,6 +132,21 @@ endif()
 
 if(EXISTS "${CASE_DIR}/case.cmake")
   include("${CASE_DIR}/case.cmake")
+endif()
+if(TEXT_FORM)
+  if(RAW_NAME STREQUAL "trace.bin") # made by the case.cmake
+    use_text_form()
+    set(RAW_ARG "${WORK_DIR}/trace.txt")
+  endif()
+  list(TRANSFORM ARGS REPLACE "^--binary$" "--text")
+  # The one line that names the form the job was asked to read names the other one.
+  if(EXISTS "${EXPECTED_STATUS}")
+    file(READ "${EXPECTED_STATUS}" expected_text)
+    string(REPLACE "no valid record in the binary form" "no valid record in the text form"
+           expected_text "${expected_text}")
+    file(WRITE "${WORK_DIR}/expected_status.text-form.txt" "${expected_text}")
+    set(EXPECTED_STATUS "${WORK_DIR}/expected_status.text-form.txt")
+  endif()
 endif()
 if(DEFINED EXTRA_ARGS)
   string(REPLACE "|" ";" extra_args "${EXTRA_ARGS}")

@@ -9,8 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -161,45 +165,120 @@ TEST(Faults, ReportsOnOneFileAreRefusedBeforeAnythingIsOpened) {
 }
 
 TEST(Faults, AStoppedJobWritesNoReportAndKeepsTheEarlierOnes) {
-    TTempDir dir;
     std::vector<RawRecord> records;
     for (uint64_t i = 0; i < 600000; ++i)
         records.push_back(i % 2 ? Exit(0x40, 1000 + i) : Enter(0x40, 1000 + i));
-    std::string trace = BinaryTrace(records);
-    WriteFile(dir.File("raw.bin"), trace);
     // Stopped from the job's own thread when a progress line shows that a pass runs; what the
-    // progress says at that moment is checked too.
+    // progress says at that moment is checked too. The text is decoded on a thread of its own.
     struct TCase {
         std::string At;
         JobPhase Phase;
         uint64_t Total;
     };
-    for (const TCase& stopAt : {TCase{"Read 524288 records.", JobPhase::FirstPass, trace.size()},
-                                TCase{"Process 262144 of", JobPhase::Replay, 600000}}) {
+    for (RawForm form : {RawForm::Binary, RawForm::Text}) {
+        TTempDir dir;
+        std::string raw = form == RawForm::Binary ? "raw.bin" : "raw.txt";
+        std::string trace = form == RawForm::Binary ? BinaryTrace(records) : TextTrace(records);
+        WriteFile(dir.File(raw), trace);
+        for (const TCase& stopAt :
+             {TCase{"Read 524288 records.", JobPhase::FirstPass, trace.size()},
+              TCase{"Process 262144 of", JobPhase::Replay, 600000}}) {
+            WriteFile(dir.File("calls.csv"), "earlier calls");
+            WriteFile(dir.File("profile.csv"), "earlier profile");
+            test::TCollectedLines lines;
+            TJobParameters parameters = test::JobParameters(dir, dir.File(raw), form);
+            TProfile job(parameters, &lines);
+            bool sawProgress = false;
+            lines.OnLine = [&](const std::string& line) {
+                if (!line.starts_with(stopAt.At))
+                    return;
+                const TJobProgress& progress = job.Progress();
+                sawProgress = progress.Phase == stopAt.Phase && progress.Total == stopAt.Total &&
+                              progress.Done > 0 && progress.Done <= progress.Total;
+                job.Stop();
+            };
+            job.Start();
+            job.WaitFor();
+            test::TJobRun run{lines.Lines(), test::ReadFile(dir.File("calls.csv")),
+                              test::ReadFile(dir.File("profile.csv"))};
+            EXPECT_TRUE(sawProgress) << stopAt.At << " " << raw;
+            ASSERT_GE(run.Lines.size(), 2u);
+            EXPECT_EQ(Lines(run.Lines.end() - 2, run.Lines.end()), (Lines{StoppedLine, Complete}));
+            EXPECT_EQ(run.CallList, "earlier calls");
+            EXPECT_EQ(run.Profile, "earlier profile");
+            EXPECT_EQ(FileNames(dir), (Lines{"calls.csv", "profile.csv", raw}));
+        }
+    }
+}
+
+// Sets an environment variable for the life of the object.
+class TEnvironment {
+public:
+    TEnvironment(const char* name, const char* value) : Name(name) {
+        if (const char* earlier = std::getenv(name))
+            Earlier = earlier;
+        ::setenv(name, value, 1);
+    }
+    ~TEnvironment() {
+        if (Earlier)
+            ::setenv(Name, Earlier->c_str(), 1);
+        else
+            ::unsetenv(Name);
+    }
+
+private:
+    const char* Name;
+    std::optional<std::string> Earlier;
+};
+
+// Limits the size of every file the process writes, for the life of the object; a write past it
+// fails instead of raising SIGXFSZ.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &Earlier);
+        EarlierHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = Earlier;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &Earlier);
+        std::signal(SIGXFSZ, EarlierHandler);
+    }
+
+private:
+    rlimit Earlier;
+    void (*EarlierHandler)(int);
+};
+
+TEST(Faults, ATextTraceWhoseDecodedRecordsCannotBeSpooledEndsWithoutReports) {
+    TTempDir dir;
+    // More read attempts than the spool keeps in memory.
+    std::vector<RawRecord> records;
+    for (uint64_t i = 0; i < 40000; ++i)
+        records.push_back(i % 2 ? Exit(0x40, 1000 + i) : Enter(0x40, 1000 + i));
+    WriteFile(dir.File("raw.txt"), TextTrace(records));
+    // No file can be made in the temporary folder, or the disk fills up.
+    for (int way = 0; way < 2; ++way) {
         WriteFile(dir.File("calls.csv"), "earlier calls");
         WriteFile(dir.File("profile.csv"), "earlier profile");
-        test::TCollectedLines lines;
-        TJobParameters parameters = test::JobParameters(dir, dir.File("raw.bin"), RawForm::Binary);
-        TProfile job(parameters, &lines);
-        bool sawProgress = false;
-        lines.OnLine = [&](const std::string& line) {
-            if (!line.starts_with(stopAt.At))
-                return;
-            const TJobProgress& progress = job.Progress();
-            sawProgress = progress.Phase == stopAt.Phase && progress.Total == stopAt.Total &&
-                          progress.Done > 0 && progress.Done <= progress.Total;
-            job.Stop();
-        };
-        job.Start();
-        job.WaitFor();
-        test::TJobRun run{lines.Lines(), test::ReadFile(dir.File("calls.csv")),
-                          test::ReadFile(dir.File("profile.csv"))};
-        EXPECT_TRUE(sawProgress) << stopAt.At;
-        ASSERT_GE(run.Lines.size(), 2u);
-        EXPECT_EQ(Lines(run.Lines.end() - 2, run.Lines.end()), (Lines{StoppedLine, Complete}));
+        test::TJobRun run;
+        {
+            std::optional<TEnvironment> temporaryFolder;
+            std::optional<TFileSizeLimit> fullDisk;
+            if (way == 0)
+                temporaryFolder.emplace("TMPDIR", "/proc");
+            else
+                fullDisk.emplace(64 * 1024);
+            run = RunJob(dir, dir.File("raw.txt"), RawForm::Text);
+        }
+        EXPECT_EQ(run.Lines,
+                  (Lines{Start, "!!!Can not copy raw data to a temporary file!!!", Complete}))
+            << way;
         EXPECT_EQ(run.CallList, "earlier calls");
         EXPECT_EQ(run.Profile, "earlier profile");
-        EXPECT_EQ(FileNames(dir), (Lines{"calls.csv", "profile.csv", "raw.bin"}));
+        EXPECT_EQ(FileNames(dir), (Lines{"calls.csv", "profile.csv", "raw.txt"}));
     }
 }
 

@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <thread>
 
 namespace hookmeter {
 namespace {
@@ -278,6 +282,102 @@ TEST(ProfileJob, AFileThatLosesItsRecordsDuringTheReplayStillEnds) {
     EXPECT_EQ(run.Lines.back(), Complete);
     EXPECT_NE(std::find(run.Lines.begin(), run.Lines.end(), "Process 65536 of 70000 records."),
               run.Lines.end());
+}
+
+// Random records of a few functions and tasks, a few of them invalid, stored rotated.
+std::vector<RawRecord> RandomRecords(std::mt19937& random, size_t count) {
+    auto pick = [&](uint32_t below) { return uint32_t(random() % below); };
+    std::vector<RawRecord> records;
+    uint64_t tsc = uint64_t(pick(0x10000)) << 32 | pick(0xFFFFFFFFu); // wide numbers
+    for (size_t i = 0; i < count; ++i) {
+        tsc += 1 + pick(50);
+        uint32_t kind = pick(100);
+        uint32_t reserved = pick(0xFFFFFFFFu);
+        if (kind < 2)
+            records.push_back({0xFFFFFFFFu, reserved, tsc});
+        else if (kind < 4)
+            records.push_back({0x8000, reserved, tsc | uint64_t{1} << 62});
+        else if (kind < 10)
+            records.push_back({(1 + pick(3)) << 12 | (2 + pick(2)), reserved, tsc});
+        else
+            records.push_back({(0x8000 + 4 * pick(20)) | pick(2), reserved, tsc});
+    }
+    std::rotate(records.begin(), records.begin() + pick(uint32_t(count)), records.end());
+    return records;
+}
+
+struct TDamagedText {
+    std::string Text;
+    uint32_t LinesWithoutRecord = 0; // failed reads that the binary form does not have
+};
+
+// The records in the text form, every line written in one of the ways that give the same number,
+// an invalid record sometimes with a broken last line instead, and here and there lines between
+// the records that hold no number.
+TDamagedText DamagedText(const std::vector<RawRecord>& records, std::mt19937& random) {
+    auto numberLine = [&](uint32_t value) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, random() % 2 ? "%x" : "%X", value);
+        const char* endings[] = {"\n", "\r\n", " (a note)\n", "\t\n"};
+        return "0x" + std::string(random() % 4 == 0 ? random() % 6 : 0, '0') + digits +
+               endings[random() % 8 < 5 ? 0 : 1 + random() % 3];
+    };
+    const char* broken[] = {"\n", "\r\n", "0X12\n", " 0x12\n", "0x\n", "-- a note --\n"};
+    TDamagedText damaged{"raw hook records\n"};
+    for (const RawRecord& record : records) {
+        if (random() % 32 == 0) {
+            damaged.Text += broken[random() % 6];
+            damaged.LinesWithoutRecord += 1;
+        } else if (random() % 64 == 0) {
+            damaged.Text += std::string(100, '#') + "\n"; // read in two pieces
+            damaged.LinesWithoutRecord += 2;
+        }
+        damaged.Text += numberLine(record.Address) + numberLine(uint32_t(record.TSC));
+        if (!IsValidRecord(record) && random() % 2)
+            damaged.Text += "0xZZ\n";
+        else
+            damaged.Text += numberLine(uint32_t(record.TSC >> 32));
+    }
+    damaged.Text += "0x8000\n0x5\n"; // cut short by the end, as the binary form below
+    return damaged;
+}
+
+// The line of the first pass's counts with `more` invalid records.
+std::string WithMoreInvalid(const std::string& line, uint32_t more) {
+    size_t end = line.find(" invalid records");
+    if (end == std::string::npos)
+        return line;
+    size_t start = line.rfind(' ', end - 1) + 1;
+    return line.substr(0, start) + std::to_string(std::stoul(line.substr(start)) + more) +
+           line.substr(end);
+}
+
+TEST(ProfileJob, TheTextFormGivesTheReportsOfTheBinaryFormWhateverLinesItHolds) {
+    // A small trace, and one larger than a read block and than the spool's memory.
+    for (size_t count : {300, 40000}) {
+        std::mt19937 random{unsigned(count)};
+        std::vector<RawRecord> records = RandomRecords(random, count);
+        TDamagedText text = DamagedText(records, random);
+        TTempDir dir;
+        WriteFile(dir.File("raw.bin"), BinaryTrace(records) + "12345");
+        WriteFile(dir.File("raw.txt"), text.Text);
+        test::TJobRun binary = RunJob(dir, dir.File("raw.bin"), RawForm::Binary);
+        test::TJobRun fromText = RunJob(dir, dir.File("raw.txt"), RawForm::Text);
+        Lines expected;
+        for (const std::string& line : binary.Lines)
+            expected.push_back(WithMoreInvalid(line, text.LinesWithoutRecord));
+        EXPECT_EQ(fromText.Lines, expected) << count;
+        EXPECT_EQ(fromText.CallList, binary.CallList) << count;
+        EXPECT_EQ(fromText.Profile, binary.Profile) << count;
+        // The same text from a pipe is spooled as it is read.
+        ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+        std::thread writer([&] { WriteFile(dir.File("fifo"), text.Text); });
+        test::TJobRun fromPipe = RunJob(dir, dir.File("fifo"), RawForm::Text);
+        writer.join();
+        EXPECT_EQ(fromPipe.Lines, fromText.Lines);
+        EXPECT_EQ(fromPipe.CallList, fromText.CallList);
+        EXPECT_EQ(fromPipe.Profile, fromText.Profile);
+    }
 }
 
 TEST(ProfileJob, ProgressLinesComeAtTheirStrides) {

@@ -1,3 +1,3 @@
-file(CREATE_LINK "${WORK_DIR}/trace.bin" "${WORK_DIR}/calls.csv")
+file(CREATE_LINK "${RAW_ARG}" "${WORK_DIR}/calls.csv")
 set(CALL_LIST "${WORK_DIR}/calls.csv")
 set(SKIP_ABSENT_CHECK CALL_LIST)
