@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace hookmeter {
+
+class TCallTracks;
 
 // Cycles of a set of calls (or run slices). Percentiles are nearest-rank, within 1%.
 struct TDistribution {
@@ -88,6 +91,9 @@ struct TJobResults {
     std::vector<TTaskResult> Tasks;
     TCallTree CallTree;
     std::vector<TWrittenFile> Files; // outputs written completely
+    // Every call on a time axis, when the job's CollectTimeline asked for it; its temporary file
+    // goes with the last reference.
+    std::shared_ptr<const TCallTracks> Tracks;
 };
 
 } // namespace hookmeter

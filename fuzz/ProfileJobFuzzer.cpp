@@ -12,6 +12,7 @@
 // Whatever the input, the job must end with its final line, "Process N of M records." must never
 // count more records processed than there are, and a call list, when there is one, must start
 // with its header and hold lines of the fixed column layout only.
+#include "analysis/CallTracks.h"
 #include "job/Profile.h"
 #include "symbols/SymbolList.h"
 
@@ -149,6 +150,30 @@ bool SymbolNamesHoldLineFeeds(std::span<const uint8_t> executable, bool globalOn
 
 } // namespace
 
+// Every question the window asks of the timeline's data, over the whole trace.
+void AskTheTimeline(const hookmeter::TCallTracks& tracks) {
+    uint64_t from = tracks.FirstTSC(), to = tracks.LastTSC() + 1;
+    std::vector<hookmeter::TTrackBox> boxes;
+    std::vector<bool> all(tracks.Functions().size(), true);
+    auto highlight = tracks.Highlight(all);
+    for (uint32_t track = 0; track < tracks.TrackCount(); ++track)
+        for (uint64_t merge : {uint64_t(1), (to - from) / 1000 + 1}) {
+            boxes.clear();
+            tracks.Boxes(track, from, to, merge, boxes, highlight.get());
+            for (const hookmeter::TTrackBox& box : boxes) {
+                Require(box.Start <= box.End && box.Count > 0);
+                if (box.Count == 1 && box.Call.Id != hookmeter::NoRecord &&
+                    tracks.Track(track).Kind == hookmeter::TTrackKind::Calls) {
+                    tracks.PathOf(box.Call.Id);
+                    tracks.NextCall(box.Call.Id, true);
+                    tracks.NextCall(box.Call.Id, false);
+                }
+            }
+        }
+    tracks.Figures(from, to);
+    tracks.Figures(from + (to - from) / 3, from + (to - from) / 2);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2)
         return 0;
@@ -196,9 +221,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             job.ClockHz = (flags & 32) ? 1e9 : 0;
         }
         job.CollectResults = flags & 16;
+        job.CollectTimeline = flags & 64;
         hookmeter::TProfile profile(std::move(job), &lines);
         profile.Start();
         profile.WaitFor();
+        if (auto results = profile.Results(); results && results->Tracks)
+            AskTheTimeline(*results->Tracks);
     }
 
     Require(!lines.Lines.empty() && lines.Lines.back() == FinalLine);

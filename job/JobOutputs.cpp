@@ -15,8 +15,8 @@ TJobOutputs::TJobOutputs(const TJobParameters& parameters, TEntryTables& tables,
                          uint32_t callStackSize, TOpenOutput openOutput)
     : Parameters(parameters), Tables(tables), CallStackSize(callStackSize),
       OpenOutput(std::move(openOutput)),
-      TreeWanted(parameters.CollectResults || !parameters.FoldedFileName.empty() ||
-                 !parameters.StatsFileName.empty()) {
+      TreeWanted(parameters.CollectResults || parameters.CollectTimeline ||
+                 !parameters.FoldedFileName.empty() || !parameters.StatsFileName.empty()) {
     IsWanted = TreeWanted || !parameters.TimelineFileName.empty();
 }
 
@@ -48,7 +48,8 @@ TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& 
     // machine has a core for each beside the replay's. Else they share one: more busy threads
     // than cores only take turns and wait for each other. The results are taken on the first
     // thread (see Finish).
-    bool ownThreads = std::thread::hardware_concurrency() >= 3;
+    unsigned cores = std::thread::hardware_concurrency();
+    bool ownThreads = cores >= 3;
     std::vector<TReplayObserver*> targets;
     if (TreeWanted)
         targets.push_back(&FirstThreadWork);
@@ -57,6 +58,14 @@ TReplayObserver& TJobOutputs::Start(TCallListWriter& callList, TStatusReporter& 
             FirstThreadWork.Add(*Timeline);
         else
             targets.push_back(&*Timeline);
+    }
+    // The window's timeline likewise, where a core is left for it.
+    if (Parameters.CollectTimeline) {
+        Tracks.emplace(Tables, CallStackSize, startTask, firstTSC);
+        if (cores >= targets.size() + 2)
+            targets.push_back(&*Tracks);
+        else
+            FirstThreadWork.Add(*Tracks);
     }
     if (!targets.empty()) {
         Threads.emplace(Tables, CallStackSize, std::move(targets));
@@ -120,6 +129,16 @@ std::shared_ptr<TJobResults> TJobOutputs::Finish(TStatusReporter& status, uint64
         Threads->Finish(takeResults);
     else
         takeResults();
+    if (Tracks) {
+        // Every event has reached it: the threads are done.
+        std::shared_ptr<TCallTracks> tracks = Tracks->Finish(lastTSC);
+        Tracks.reset();
+        if (!tracks)
+            status.AddStatusLine("!!!Can not write the timeline's calls to a temporary file, the "
+                                 "timeline is not shown!!!");
+        else if (results)
+            results->Tracks = std::move(tracks);
+    }
     bool timelineWritten = false;
     if (Timeline) {
         Timeline->Finish(lastTSC);

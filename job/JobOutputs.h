@@ -1,9 +1,10 @@
 // The job's optional outputs beyond the two reports: the timeline, the folded stacks, the
-// distributions file and the results kept in memory. They watch the same replay as the call
-// list, on a thread beside it (two where the machine has the cores); when none is asked for, the
-// call list is the replay's only observer.
+// distributions file and the results kept in memory, the window's timeline among them. They watch
+// the same replay as the call list, on a thread beside it (two where the machine has the cores);
+// when none is asked for, the call list is the replay's only observer.
 #pragma once
 
+#include "analysis/CallTracksBuilder.h"
 #include "analysis/CallTree.h"
 #include "analysis/Distributions.h"
 #include "analysis/JobResults.h"
@@ -68,7 +69,8 @@ private:
     TOutputFile TimelineFile;
     std::unique_ptr<TTimelineEncoder> TimelineEncoder;
     std::optional<TTimeline> Timeline;
-    std::optional<TObserverThreads> Threads; // last: ended before the observers they feed
+    std::optional<TCallTracksBuilder> Tracks; // the window's timeline
+    std::optional<TObserverThreads> Threads;  // last: ended before the observers they feed
 };
 
 } // namespace hookmeter

@@ -29,6 +29,7 @@ struct TJobParameters {
     std::string StatsFileName;    // distributions and worst calls, CSV
     double ClockHz = 0;           // DSP clock for real times in the timeline; 0: cycles
     bool CollectResults = false;  // keep the results in memory for TProfile::Results
+    bool CollectTimeline = false; // and with them every call, for the window's timeline
 };
 
 } // namespace hookmeter

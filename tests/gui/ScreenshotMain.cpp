@@ -1,11 +1,15 @@
-// hookmeter_screenshot [--flame FLAME.png] OUTPUT.png RAWFILE text|binary [EXEFILE]
+// hookmeter_screenshot [--flame FLAME.png] [--timeline WHOLE.png ZOOMED.png] OUTPUT.png RAWFILE
+//                      text|binary [EXEFILE]
 // Opens the main window as a person would, processes RAWFILE with every output on into reports
 // under build/screenshot/reports, waits for the job to end and saves a picture of the window with
-// its results; with --flame, also one of the flame graph tab. File names are shown as they are
+// its results; with --flame, also one of the flame graph tab; with --timeline, two of the
+// timeline tab: the whole trace, and the worst call of the function that takes the most time,
+// shown with "Show worst call". File names are shown as they are
 // given, so relative names keep the pictures free of this machine's folders. Used by
 // scripts/screenshot.sh.
 #include "ui/window/FormProfile.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -16,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -63,14 +68,24 @@ bool Save(QWidget& form, const QString& path) {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QStringList args = QApplication::arguments().mid(1);
-    QString flame;
-    if (args.size() >= 2 && args[0] == "--flame") {
-        flame = args[1];
-        args = args.mid(2);
+    QString flame, timelineWhole, timelineZoomed;
+    for (bool more = true; more;) {
+        more = false;
+        if (args.size() >= 2 && args[0] == "--flame") {
+            flame = args[1];
+            args = args.mid(2);
+            more = true;
+        } else if (args.size() >= 3 && args[0] == "--timeline") {
+            timelineWhole = args[1];
+            timelineZoomed = args[2];
+            args = args.mid(3);
+            more = true;
+        }
     }
     if (args.size() < 3 || (args[2] != "text" && args[2] != "binary")) {
-        std::fprintf(stderr, "usage: hookmeter_screenshot [--flame FLAME.png] OUTPUT.png RAWFILE "
-                             "text|binary [EXEFILE]\n");
+        std::fprintf(stderr,
+                     "usage: hookmeter_screenshot [--flame FLAME.png] [--timeline WHOLE.png "
+                     "ZOOMED.png] OUTPUT.png RAWFILE text|binary [EXEFILE]\n");
         return 2;
     }
     const QString output = args[0];
@@ -118,6 +133,21 @@ int main(int argc, char* argv[]) {
     if (!flame.isEmpty()) {
         Control<QTabWidget>(form, "TabsResults").setCurrentIndex(2);
         if (!Save(form, flame))
+            return 1;
+    }
+    if (!timelineWhole.isEmpty()) {
+        // The results get all the height the screen has, the status box a few lines.
+        form.resize(form.width(), 1090);
+        Settle();
+        auto& splitter = Control<QSplitter>(form, "SplitterResults");
+        splitter.setSizes({splitter.height() - 60, 60});
+        auto& tabs = Control<QTabWidget>(form, "TabsResults");
+        tabs.setCurrentWidget(&Control<QWidget>(form, "TimelineTab"));
+        if (!Save(form, timelineWhole))
+            return 1;
+        tabs.setCurrentIndex(0);
+        Control<QAction>(form, "ActionShowWorstCall").trigger();
+        if (!Save(form, timelineZoomed))
             return 1;
     }
     form.close();

@@ -6,6 +6,7 @@
 #include "ui/results/FunctionTableModel.h"
 #include "ui/results/ResultsTableModel.h"
 #include "ui/results/TaskTableModel.h"
+#include "ui/results/TimelineCanvas.h"
 #include "ui/settings/SettingsFile.h"
 #include "ui/window/FormProfile.h"
 
@@ -23,9 +24,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -437,3 +441,58 @@ TEST_F(WindowResultsTest, TheQuestionOnClosingFollowsTheJob) {
 }
 
 #include "WindowResultsTest.moc"
+
+// "Show worst call" opens the timeline on the call the Functions table names, and N and P then go
+// through the calls of its function in the order they were entered, as the call list has them.
+TEST_F(WindowResultsTest, ShowWorstCallSelectsItAndTheKeysWalkItsFunctionsCallsInTimeOrder) {
+    auto form = OpenWindow();
+    const QString examples = QStringLiteral(HOOKMETER_SOURCE_DIR "/examples/");
+    Run(*form, examples + "sample_trace.bin", examples + "sample.out", PathOf("calls.csv"),
+        PathOf("profile.csv"));
+    ASSERT_TRUE(WaitForJobEnd(*form));
+
+    auto& table = Control<QTableView>(*form, "TableFunctions");
+    const int row = 1;
+    table.setFocus();
+    table.setCurrentIndex(table.model()->index(row, 0));
+    emit table.activated(table.currentIndex());
+    const QString details = Control<QLabel>(*form, "LabelFunctionsDetails").text();
+    QRegularExpressionMatch worst = QRegularExpression("TSC ([0-9]+)").match(details);
+    ASSERT_TRUE(worst.hasMatch()) << details.toStdString();
+    const uint64_t worstEnter = worst.captured(1).toULongLong();
+    const QString address = QStringLiteral("%1").arg(
+        qulonglong(Value(*table.model(), row, TFunctionTableModel::AddressColumn)), 8, 16,
+        QLatin1Char('0'));
+
+    QTest::keyClick(&table, Qt::Key_T, Qt::ControlModifier);
+    auto& tabs = Control<QTabWidget>(*form, "TabsResults");
+    ASSERT_EQ(tabs.tabText(tabs.currentIndex()), "Timeline");
+    auto& canvas = Control<TTimelineCanvas>(*form, "TimelineCanvas");
+    const TCallTracks* tracks = canvas.Tracks();
+    ASSERT_TRUE(tracks);
+    ASSERT_NE(canvas.SelectedCall(), NoRecord);
+    EXPECT_EQ(tracks->Call(canvas.SelectedCall()).Enter, worstEnter);
+
+    // The function's calls in the call list (completed or given up), by the TSC they began.
+    std::vector<uint64_t> enters;
+    QFile calls(PathOf("calls.csv"));
+    ASSERT_TRUE(calls.open(QIODevice::ReadOnly | QIODevice::Text));
+    while (!calls.atEnd()) {
+        const QString line = QString::fromUtf8(calls.readLine()).trimmed();
+        if (line.startsWith(address + ",") && !line.endsWith("(exit without enter)"))
+            enters.push_back(line.section(',', 1, 1).trimmed().toULongLong());
+    }
+    std::sort(enters.begin(), enters.end());
+    auto at = std::find(enters.begin(), enters.end(), worstEnter);
+    ASSERT_NE(at, enters.end());
+    const auto selectedEnter = [&] { return tracks->Call(canvas.SelectedCall()).Enter; };
+    for (auto next = at + 1; next != enters.end() && next - at <= 5; ++next) {
+        QTest::keyClick(&canvas, Qt::Key_N);
+        ASSERT_EQ(selectedEnter(), *next);
+    }
+    for (auto previous = at + std::min<ptrdiff_t>(5, enters.end() - at - 1); previous != at;) {
+        --previous;
+        QTest::keyClick(&canvas, Qt::Key_P);
+        ASSERT_EQ(selectedEnter(), *previous);
+    }
+}

@@ -13,6 +13,7 @@ public:
     explicit TCycleFormat(double clockHz = 0) : ClockHz(clockHz > 0 ? clockHz : 0) {}
 
     bool ShowsTime() const { return ClockHz > 0; }
+    double Hz() const { return ClockHz; }
     // "1234567" as cycles; "2.058 ms" as time, in the largest unit that keeps the value >= 1.
     QString Text(double cycles) const;
     QString Text(uint64_t cycles) const { return Text(double(cycles)); }

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -218,7 +219,12 @@ void TFlameGraph::mousePressEvent(QMouseEvent* event) {
         if (const uint32_t node = NodeAt(event->position().toPoint()))
             ZoomTo(node);
     } else if (event->button() == Qt::RightButton) {
-        ZoomOut();
+        const uint32_t node = NodeAt(event->position().toPoint());
+        if (node != TFlameFrame::Merged &&
+            isSignalConnected(QMetaMethod::fromSignal(&TFlameGraph::FrameMenuRequested)))
+            emit FrameMenuRequested(node, event->globalPosition().toPoint());
+        else
+            ZoomOut();
     }
 }
 

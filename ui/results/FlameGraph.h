@@ -40,6 +40,8 @@ public:
 
 signals:
     void ZoomChanged(uint32_t node);
+    // A right click on a frame, where something listens: what it offers is up to the listener.
+    void FrameMenuRequested(uint32_t node, QPoint globalPosition);
 
 protected:
     bool event(QEvent* event) override;

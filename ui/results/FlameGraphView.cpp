@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
@@ -44,6 +45,16 @@ TFlameGraphView::TFlameGraphView(QWidget* parent) : QWidget(parent) {
     connect(Search, &QLineEdit::textChanged, FlameGraph, &TFlameGraph::SetSearch);
     connect(ZoomOutButton, &QPushButton::clicked, FlameGraph, &TFlameGraph::ZoomOut);
     connect(FlameGraph, &TFlameGraph::ZoomChanged, this, &TFlameGraphView::ShowZoom);
+    connect(FlameGraph, &TFlameGraph::FrameMenuRequested, this, [this](uint32_t node, QPoint at) {
+        QMenu menu(this);
+        QAction* show = menu.addAction(tr("Show calls on the timeline"));
+        QAction* zoomOut = menu.addAction(tr("Zoom out"));
+        QAction* chosen = menu.exec(at);
+        if (chosen == show)
+            emit ShowCallsRequested(node);
+        else if (chosen == zoomOut)
+            FlameGraph->ZoomOut();
+    });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, FlameGraph, &TFlameGraph::ZoomOut);

@@ -529,6 +529,8 @@ void TFormProfile::ButtonProcessClick() {
     OutputNames->Follow(EditRawFile->text());
     TJobParameters parameters = JobParameters();
     const QString rawFile = EditRawFile->text();
+    // The last job's timeline goes (with its temporary file); its other results stay in view.
+    ResultsView->DropTimeline();
     Jobs->Start(std::move(parameters));
     RunningJob = {rawFile, QDateTime::currentDateTime()};
 }
@@ -582,6 +584,7 @@ TJobParameters TFormProfile::JobParameters() const {
     parameters.StatsFileName = extra(TExtraOutputsGroup::Stats);
     parameters.ClockHz = GroupBoxExtraOutputs->ClockMHz() * 1e6;
     parameters.CollectResults = true;
+    parameters.CollectTimeline = true;
     return parameters;
 }
 
