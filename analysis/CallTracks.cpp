@@ -11,6 +11,26 @@ namespace {
 
 constexpr uint32_t ReadRun = 256; // chunks read at once when every record of a range is read
 
+// Visits the chunks in `toRead` (each with a FileChunk) in the order they lie in the file,
+// reading runs of neighbouring chunks at once.
+template <typename TWanted, typename TRead, typename TVisit>
+void ForEachChunkInFileOrder(std::vector<TWanted>& toRead, TRead read, TVisit visit) {
+    std::sort(toRead.begin(), toRead.end(), [](const TWanted& left, const TWanted& right) {
+        return left.FileChunk < right.FileChunk;
+    });
+    std::unique_ptr<char[]> buffer(new char[size_t{ReadRun} * TChunkFile::ChunkBytes]);
+    for (size_t run = 0; run < toRead.size();) {
+        size_t end = run + 1;
+        while (end < toRead.size() && end - run < ReadRun &&
+               toRead[end].FileChunk == toRead[end - 1].FileChunk + 1)
+            ++end;
+        read(toRead[run].FileChunk, uint32_t(end - run), buffer.get());
+        for (size_t i = run; i < end; ++i)
+            visit(toRead[i], buffer.get() + (i - run) * TChunkFile::ChunkBytes);
+        run = end;
+    }
+}
+
 TRecord RecordIn(const char* chunk, uint64_t place) {
     TRecord record;
     std::memcpy(&record, chunk + place * sizeof(TRecord), sizeof record);
@@ -454,7 +474,6 @@ TCallTracks::TRangeFigures TCallTracks::Figures(uint64_t from, uint64_t to) cons
         uint32_t FileChunk;
         uint32_t Track;
         uint32_t Index;
-        bool operator<(const TChunkToRead& other) const { return FileChunk < other.FileChunk; }
     };
     std::vector<TChunkToRead> toRead;
     for (uint32_t track = 0; track < TrackList.size(); ++track) {
@@ -482,18 +501,11 @@ TCallTracks::TRangeFigures TCallTracks::Figures(uint64_t from, uint64_t to) cons
         }
     }
     // Every call inside the range, read in the order the chunks lie in the file.
-    std::sort(toRead.begin(), toRead.end());
-    std::unique_ptr<char[]> buffer(new char[size_t{ReadRun} * TChunkFile::ChunkBytes]);
-    for (size_t run = 0; run < toRead.size();) {
-        size_t end = run + 1;
-        while (end < toRead.size() && end - run < ReadRun &&
-               toRead[end].FileChunk == toRead[end - 1].FileChunk + 1)
-            ++end;
-        ReadChunks(toRead[run].FileChunk, uint32_t(end - run), buffer.get());
-        for (size_t i = run; i < end; ++i) {
-            const TTrackData& data = TrackList[toRead[i].Track];
-            const char* chunk = buffer.get() + (i - run) * TChunkFile::ChunkBytes;
-            uint64_t base = uint64_t(toRead[i].Index) * RecordsPerChunk;
+    ForEachChunkInFileOrder(
+        toRead, [&](uint32_t first, uint32_t count, char* out) { ReadChunks(first, count, out); },
+        [&](const TChunkToRead& wanted, const char* chunk) {
+            const TTrackData& data = TrackList[wanted.Track];
+            uint64_t base = uint64_t(wanted.Index) * RecordsPerChunk;
             uint64_t count = std::min<uint64_t>(RecordsPerChunk, data.Records - base);
             std::vector<TEdgeCall>* callers =
                 data.Depth > 0 ? &edges[TaskList[data.Task].CallTracks[data.Depth - 1]] : nullptr;
@@ -501,7 +513,7 @@ TCallTracks::TRangeFigures TCallTracks::Figures(uint64_t from, uint64_t to) cons
                 TRecord record = RecordIn(chunk, place);
                 if (record.Flags & Hidden)
                     continue;
-                TTrackCall call = Decode(toRead[i].Track, base + place, record);
+                TTrackCall call = Decode(wanted.Track, base + place, record);
                 if (call.Enter >= to || call.End < from)
                     continue;
                 if (!call.Cut && call.Enter >= from && call.End <= to)
@@ -514,9 +526,7 @@ TCallTracks::TRangeFigures TCallTracks::Figures(uint64_t from, uint64_t to) cons
                         break;
                     }
             }
-        }
-        run = end;
-    }
+        });
     for (const std::vector<TEdgeCall>& trackEdges : edges)
         for (const TEdgeCall& edge : trackEdges)
             figures.FunctionCycles[edge.Function] +=
@@ -541,7 +551,6 @@ std::unique_ptr<TTrackHighlight> TCallTracks::Highlight(const std::vector<bool>&
     struct TListChunk {
         uint32_t FileChunk;
         uint32_t Count;
-        bool operator<(const TListChunk& other) const { return FileChunk < other.FileChunk; }
     };
     std::vector<TListChunk> toRead;
     for (uint32_t function = 0; function < functions.size() && function < FunctionCallList.size();
@@ -554,17 +563,10 @@ std::unique_ptr<TTrackHighlight> TCallTracks::Highlight(const std::vector<bool>&
                 {calls.Chunks[chunk],
                  uint32_t(std::min<uint64_t>(SlotsPerChunk, calls.Count - chunk * SlotsPerChunk))});
     }
-    std::sort(toRead.begin(), toRead.end());
-    std::unique_ptr<char[]> buffer(new char[size_t{ReadRun} * TChunkFile::ChunkBytes]);
-    for (size_t run = 0; run < toRead.size();) {
-        size_t end = run + 1;
-        while (end < toRead.size() && end - run < ReadRun &&
-               toRead[end].FileChunk == toRead[end - 1].FileChunk + 1)
-            ++end;
-        ReadChunks(toRead[run].FileChunk, uint32_t(end - run), buffer.get());
-        for (size_t i = run; i < end; ++i) {
-            const char* ids = buffer.get() + (i - run) * TChunkFile::ChunkBytes;
-            for (uint32_t place = 0; place < toRead[i].Count; ++place) {
+    ForEachChunkInFileOrder(
+        toRead, [&](uint32_t first, uint32_t count, char* out) { ReadChunks(first, count, out); },
+        [&](const TListChunk& wanted, const char* ids) {
+            for (uint32_t place = 0; place < wanted.Count; ++place) {
                 uint32_t id = IdIn(ids, place), number = id / RecordsPerChunk;
                 if (number >= TrackOfChunk.size())
                     continue;
@@ -573,9 +575,7 @@ std::unique_ptr<TTrackHighlight> TCallTracks::Highlight(const std::vector<bool>&
                 highlight->Parts[track][size_t(index) * PartsPerChunk +
                                         id % RecordsPerChunk / RecordsPerPart] = true;
             }
-        }
-        run = end;
-    }
+        });
     for (std::vector<std::vector<bool>>& levels : highlight->Nodes)
         for (size_t level = 1; level < levels.size(); ++level)
             for (size_t i = 0; i < levels[level].size(); ++i)

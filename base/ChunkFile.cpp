@@ -1,10 +1,9 @@
 #include "base/ChunkFile.h"
 
+#include "base/TemporaryFile.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <string>
 #include <system_error>
 #include <unistd.h>
 
@@ -23,15 +22,9 @@ TChunkFile::~TChunkFile() {
 }
 
 bool TChunkFile::Create() {
-    std::error_code error;
-    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    if (error)
-        folder = "/tmp";
-    std::string pattern = (folder / "hookmeter-timeline-XXXXXX").string();
-    int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+    int descriptor = CreateUnnamedTemporaryFile("timeline");
     if (descriptor < 0)
         return false;
-    ::unlink(pattern.c_str());
     Descriptor = descriptor;
     Filling.Bytes.reset(new char[size_t{GatherChunks} * ChunkBytes]);
     for (size_t i = 1; i < GatherBuffers; ++i)

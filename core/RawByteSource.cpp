@@ -1,6 +1,6 @@
 #include "core/RawByteSource.h"
 
-#include "core/TemporaryFile.h"
+#include "base/TemporaryFile.h"
 
 #include <cstring>
 #include <sys/stat.h>
@@ -27,7 +27,7 @@ bool TRawByteSource::Open(const std::string& fileName, bool keepStreams) {
     // (the files of /proc), gives its bytes once.
     if (!S_ISREG(info.st_mode) || info.st_size <= 0) {
         Stream = true;
-        if (keepStreams && (Copy = OpenUnnamedTemporaryFile()) == nullptr) {
+        if (keepStreams && (Copy = OpenUnnamedTemporaryFile("raw")) == nullptr) {
             Close();
             CurrentProblem = RawFileProblem::SpoolFailed;
             return false;

@@ -1,6 +1,6 @@
 #include "core/RecordSpool.h"
 
-#include "core/TemporaryFile.h"
+#include "base/TemporaryFile.h"
 
 #include <cstring>
 
@@ -37,7 +37,7 @@ bool TRecordSpool::Add(const char* attempts, size_t size) {
     }
     if (File == nullptr) {
         // More than one block: from now on every block goes to the file.
-        File = OpenUnnamedTemporaryFile();
+        File = OpenUnnamedTemporaryFile("raw");
         if (File == nullptr || !Write(Memory.get(), Held)) {
             Failed = true;
             return false;

@@ -1,4 +1,4 @@
-#include "core/TemporaryFile.h"
+#include "base/TemporaryFile.h"
 
 #include <fcntl.h>
 #include <filesystem>
@@ -8,22 +8,29 @@
 
 namespace hookmeter {
 
-std::FILE* OpenUnnamedTemporaryFile() {
+int CreateUnnamedTemporaryFile(std::string_view kind) {
     std::error_code error;
     std::filesystem::path folder = std::filesystem::temp_directory_path(error);
     if (error)
         folder = "/tmp";
-    std::string pattern = (folder / "hookmeter-raw-XXXXXX").string();
+    std::string pattern = (folder / "hookmeter-").string();
+    pattern.append(kind).append("-XXXXXX");
     int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (descriptor >= 0)
+        ::unlink(pattern.c_str());
+    return descriptor;
+}
+
+std::FILE* OpenUnnamedTemporaryFile(std::string_view kind) {
+    int descriptor = CreateUnnamedTemporaryFile(kind);
     if (descriptor < 0)
         return nullptr;
-    ::unlink(pattern.c_str());
     std::FILE* file = ::fdopen(descriptor, "w+b");
     if (file == nullptr) {
         ::close(descriptor);
         return nullptr;
     }
-    std::setvbuf(file, nullptr, _IONBF, 0); // written and read in whole blocks
+    std::setvbuf(file, nullptr, _IONBF, 0);
     return file;
 }
 
