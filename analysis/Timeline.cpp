@@ -8,6 +8,7 @@ TTimeline::TTimeline(TTimelineEncoder& encoder, TEntryTables& tables, std::strin
                      uint64_t firstTSC, double clockHz)
     : Encoder(encoder), Tables(tables), ProcessName(processName), FirstTSC(firstTSC),
       ClockHz(clockHz >= 1 ? clockHz : 0), NanosecondsPerCycle(clockHz >= 1 ? 1e9 / clockHz : 0),
+      Names(size_t{tables.FunctionCount} + tables.TaskCount, TTimelineName{0, nullptr, 0}),
       TaskTracks(tables.TaskCount, 0), OpenSlices(FirstTaskTrack + tables.TaskCount, 0) {}
 
 uint64_t TTimeline::TimeOf(uint64_t tsc) {
@@ -26,12 +27,19 @@ uint64_t TTimeline::TimeOf(uint64_t tsc) {
     return LastTime;
 }
 
-TTimelineName TTimeline::NameOf(const FunctionEntry& function) const {
-    return {uint32_t(Tables.IndexOf(function)), PrintableName(function.Name), function.Address};
+const TTimelineName& TTimeline::NameOf(const FunctionEntry& function) {
+    TTimelineName& name = Names[Tables.IndexOf(function)];
+    if (name.Name == nullptr)
+        name = {uint32_t(Tables.IndexOf(function)), PrintableName(function.Name), function.Address};
+    return name;
 }
 
-TTimelineName TTimeline::NameOf(const TaskEntry& task) const {
-    return {Tables.FunctionCount + uint32_t(Tables.IndexOf(task)), PrintableName(task.Name), 0};
+const TTimelineName& TTimeline::NameOf(const TaskEntry& task) {
+    uint32_t key = Tables.FunctionCount + uint32_t(Tables.IndexOf(task));
+    TTimelineName& name = Names[key];
+    if (name.Name == nullptr)
+        name = {key, PrintableName(task.Name), 0};
+    return name;
 }
 
 uint32_t TTimeline::TrackOf(const TaskEntry& task) {

@@ -5,8 +5,8 @@
 // job gave up without its exit a slice cut where it was given up, an exit without enter an
 // instant. Times count in nanoseconds from the first record and never run backwards: an event
 // whose TSC is below an earlier one is shown at the latest time already written. What the file
-// looks like is its writer's business (TTimelineEncoder). Memory stays constant: only each
-// track's count of open slices is kept.
+// looks like is its writer's business (TTimelineEncoder). Memory stays constant: each
+// track's count of open slices and each entry's name are kept.
 #pragma once
 
 #include "analysis/TimelineEncoder.h"
@@ -53,8 +53,10 @@ private:
     uint64_t TimeOf(uint64_t tsc);
     // The task's track, added on its first use.
     uint32_t TrackOf(const TaskEntry& task);
-    TTimelineName NameOf(const FunctionEntry& function) const;
-    TTimelineName NameOf(const TaskEntry& task) const;
+    // An entry's name, kept from its first event on: the entries themselves lie in lines of
+    // memory that the replay writes on another thread.
+    const TTimelineName& NameOf(const FunctionEntry& function);
+    const TTimelineName& NameOf(const TaskEntry& task);
     void BeginSlice(uint32_t track, uint64_t time, const TTimelineName& name);
     // Counts the end of a slice on `track`; false when none is open there.
     bool EndSlice(uint32_t track);
@@ -67,6 +69,7 @@ private:
     double ClockHz;
     double NanosecondsPerCycle; // 0: one cycle is one nanosecond
     uint64_t LastTime = 0;
+    std::vector<TTimelineName> Names; // by key: functions, then tasks; Name null until first used
     std::vector<uint32_t> TaskTracks; // by task index; 0 until the task first runs
     std::vector<uint32_t> OpenSlices; // by track
     uint32_t NextTrack = FirstTaskTrack;
