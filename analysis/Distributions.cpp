@@ -52,7 +52,7 @@ void TDistributionCollector::Count(const TPendingCall& call) {
     if (call.State == nullptr)
         return;
     TFunctionState& state = *call.State;
-    bool first = state.Inclusive.Count() == 0;
+    bool first = state.WorstTask == NoWorstCall;
     Adds.Add(state.Inclusive, call.Inclusive);
     Adds.Add(state.Exclusive, call.Exclusive);
     if (first || call.Inclusive > state.WorstInclusive) {
@@ -66,9 +66,10 @@ void TDistributionCollector::Count(const TPendingCall& call) {
 void TDistributionCollector::SliceCounted(const TaskEntry& task, uint64_t startTSC,
                                           uint64_t cycles) {
     TTaskState& state = Tasks[Tables.IndexOf(task)];
-    bool first = state.Slices.Count() == 0;
+    bool first = !state.Counted;
     Adds.Add(state.Slices, cycles);
     if (first || cycles > state.Longest) {
+        state.Counted = true;
         state.Longest = cycles;
         state.LongestStartTSC = startTSC;
     }
@@ -110,7 +111,8 @@ TJobResults TDistributionCollector::TakeResults(TCallTreeBuilder& tree, uint64_t
         result.Share =
             functionCycles == 0 ? 0 : 100.0 * double(function.TotalExcluCycles) / functionCycles;
         result.WorstEnterTSC = state.WorstEnterTSC;
-        result.WorstTask = PrintableName(tasks[state.WorstTask].Name);
+        if (state.WorstTask != NoWorstCall)
+            result.WorstTask = PrintableName(tasks[state.WorstTask].Name);
         result.WorstNode = state.WorstNode;
         state.Inclusive.Clear();
         state.Exclusive.Clear();

@@ -42,8 +42,9 @@ private:
         uint64_t WorstInclusive = 0;
         uint64_t WorstEnterTSC = 0;
         uint32_t WorstNode = 0;
-        uint32_t WorstTask = 0;
+        uint32_t WorstTask = NoWorstCall;
     };
+    static constexpr uint32_t NoWorstCall = ~uint32_t{0}; // the WorstTask of a function not called
     // A completed call on its way into its function's state, a few calls late: the state is
     // prefetched when the call is queued, its packed histograms halfway, and the call is
     // counted when it leaves the queue, in the order the calls came.
@@ -62,6 +63,7 @@ private:
         TLogHistogram Slices;
         uint64_t Longest = 0;
         uint64_t LongestStartTSC = 0;
+        bool Counted = false; // a slice was counted
     };
 
     TEntryTables& Tables;

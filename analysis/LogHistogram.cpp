@@ -15,6 +15,7 @@ constexpr uint32_t FirstOctave = 7;    // 2^7 = 128
 constexpr uint8_t LongForm = 0x80;     // entries beyond gap 1..16 and count 1..8 in one byte
 constexpr size_t MaxEntryBytes = 1 + 5 + 5;
 constexpr size_t DenseCheckStride = 64; // packed bytes between checks for the dense form
+constexpr size_t FewAdds = 8;           // adds to a packed histogram that are not merged at once
 constexpr size_t DenseAnyway = 512;     // packed bytes that make the histogram dense anyway (a
                                         // longer walk through them would cost too much)
 
@@ -90,9 +91,8 @@ void TLogHistogram::Replace(size_t at, size_t length, const uint8_t* bytes, size
     std::memcpy(Bytes.data() + at, bytes, count);
 }
 
-uint32_t TLogHistogram::StartAdd(uint64_t value) {
+uint32_t TLogHistogram::StartAddBucket(uint32_t bucket) {
     ++Values;
-    uint32_t bucket = BucketOf(value);
     if (!IsDense()) {
         AddPacked(bucket);
         return Finished;
@@ -134,6 +134,70 @@ void TLogHistogram::AddPacked(uint32_t bucket) {
     if (at == before)
         Replace(at, 0, encoded, Encode(encoded, uint32_t(bucket - previous), 1));
     if (Bytes.size() / DenseCheckStride != before / DenseCheckStride || Values % 64 == 0)
+        MakeDense();
+}
+
+void TLogHistogram::AddBuckets(const uint32_t* buckets, size_t count) {
+    if (count == 0)
+        return;
+    if (IsDense()) {
+        for (size_t i = 0; i < count; ++i) {
+            uint32_t bucket = StartAddBucket(buckets[i]);
+            if (bucket != Finished)
+                FinishAdd(bucket);
+        }
+        return;
+    }
+    if (count <= FewAdds) { // each walks only up to its bucket
+        for (size_t i = 0; i < count; ++i) {
+            ++Values;
+            AddPacked(buckets[i]);
+        }
+        return;
+    }
+    // The entries and the new buckets merged, into a buffer kept for the next merge.
+    thread_local std::vector<uint8_t> merged;
+    merged.clear();
+    uint8_t encoded[MaxEntryBytes];
+    int64_t written = -1; // the last bucket written
+    int64_t existing = -1;
+    TEntry entry{};
+    size_t at = 0;
+    bool haveEntry = false;
+    const auto nextEntry = [&] {
+        haveEntry = at < Bytes.size();
+        if (haveEntry) {
+            entry = Decode(Bytes.data() + at);
+            at += entry.Length;
+            existing += entry.Gap;
+        }
+    };
+    nextEntry();
+    for (size_t i = 0; haveEntry || i < count;) {
+        int64_t bucket;
+        uint32_t hits = 0;
+        if (haveEntry && (i == count || existing <= int64_t(buckets[i]))) {
+            bucket = existing;
+            hits = entry.Count;
+            nextEntry();
+        } else {
+            bucket = buckets[i];
+        }
+        for (; i < count && buckets[i] == bucket; ++i)
+            ++hits;
+        size_t length = Encode(encoded, uint32_t(bucket - written), hits);
+        merged.insert(merged.end(), encoded, encoded + length);
+        written = bucket;
+    }
+    uint32_t valuesBefore = Values;
+    size_t before = Bytes.size();
+    Values += uint32_t(count);
+    if (merged.size() > Bytes.capacity())
+        Bytes.reserve(merged.size() + merged.size() / 4 + 8);
+    Bytes.assign(merged.begin(), merged.end());
+    // The form is checked where single adds check it: at every 64th value and every 64 bytes.
+    if (Bytes.size() / DenseCheckStride != before / DenseCheckStride ||
+        Values / 64 != valuesBefore / 64)
         MakeDense();
 }
 

@@ -29,7 +29,7 @@ public:
     // the bucket's count and returns the bucket, whose count FinishAdd raises later (Finished
     // when the add is already complete). Until then the value is missing from the percentiles.
     static constexpr uint32_t Finished = ~uint32_t{0};
-    uint32_t StartAdd(uint64_t value);
+    uint32_t StartAdd(uint64_t value) { return StartAddBucket(BucketOf(value)); }
     void FinishAdd(uint32_t bucket) {
         uint16_t count;
         uint8_t* at = Bytes.data() + (bucket - DenseFirst) * CountBytes;
@@ -39,6 +39,13 @@ public:
         if (count == 0)
             Carry(bucket);
     }
+    // Adds one value of each bucket in `buckets`, which is sorted, in one walk through the
+    // packed entries (BucketOf gives a value's bucket).
+    void AddBuckets(const uint32_t* buckets, size_t count);
+    // Packed histograms take their adds best in sorted batches (AddBuckets), dense ones one by
+    // one (StartAdd, FinishAdd).
+    bool IsPacked() const { return !IsDense(); }
+    // The values added; those still staged by a TDeferredAdds are not counted yet.
     uint64_t Count() const { return Values; }
     // Prefetches the start of the buckets, for an add soon.
     void Prefetch() const {
@@ -66,6 +73,7 @@ private:
     static size_t Encode(uint8_t* out, uint32_t gap, uint32_t count);
     // Replaces `length` bytes at `at` by the encoding of the given entries.
     void Replace(size_t at, size_t length, const uint8_t* bytes, size_t count);
+    uint32_t StartAddBucket(uint32_t bucket);
     void AddPacked(uint32_t bucket);
     void MakeDense();
     bool IsDense() const { return DenseFirst != Packed; }
