@@ -11,10 +11,11 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QString::fromLatin1(hookmeter::ApplicationTitle));
     QApplication::setDesktopFileName(QStringLiteral("hookmeter"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("hookmeter")));
+    // Caught before the window is made: a signal while it starts up closes it once it is shown.
+    hookmeter::CloseWindowsOnTerminationSignals();
     try {
         hookmeter::TFormProfile formProfile;
         formProfile.show();
-        hookmeter::CloseWindowsOnTerminationSignals();
         QApplication::exec();
     } catch (...) {
         // Reading the settings failed, or something escaped the event loop: the error box, then
