@@ -106,7 +106,7 @@ int main(int argc, char* argv[]) {
     Control<QLineEdit>(form, "EditDSPoutFile").setText(exe);
     Control<QLineEdit>(form, "EditCallListFile").setText(stem + "_call_list.csv");
     Control<QLineEdit>(form, "EditProfileFile").setText(stem + "_profile.csv");
-    Control<QLineEdit>(form, "EditTimelineFile").setText(stem + "_timeline.json");
+    Control<QLineEdit>(form, "EditTimelineFile").setText(stem + "_timeline.pftrace");
     Control<QLineEdit>(form, "EditFoldedFile").setText(stem + "_folded.txt");
     Control<QLineEdit>(form, "EditStatsFile").setText(stem + "_stats.csv");
     for (const char* output : {"CheckBoxTimeline", "CheckBoxFolded", "CheckBoxStats"})
