@@ -1,5 +1,9 @@
 #include "job/ObserverThreads.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <system_error>
 
 namespace hookmeter {
@@ -65,6 +69,9 @@ void TObserverThreads::RethrowFailure() {
 }
 
 void TObserverThreads::QueueFilling() {
+#if defined(__SSE2__)
+    _mm_sfence(); // the streamed events are seen before the block is
+#endif
     if (Filling != nullptr && Filling->Count != 0) {
         Filling->Readers = uint32_t(Workers.size());
         for (TWorker& worker : Workers)
@@ -213,22 +220,26 @@ void TObserverThreads::Deliver(TWorker& worker, TBlock& block) {
     }
 }
 
-TObserverThreads::TEvent& TObserverThreads::Next(TKind kind, const TaskEntry* task) {
+void TObserverThreads::Put(const TEvent& event) {
     if (Filling->Count == BlockEvents)
         HandOver();
-    TEvent& event = Filling->Events[Filling->Count++];
-    event.Kind = kind;
-    event.Task = task != nullptr ? Tables.IndexOf(*task) : 0;
-    return event;
+    // Streamed past this core's cache: the events are read on another core, and a block written
+    // through the cache would be fetched back from there each time it is filled again.
+    TEvent* out = &Filling->Events[Filling->Count++];
+#if defined(__SSE2__)
+    const auto* in = reinterpret_cast<const __m128i*>(&event);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(in));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out) + 1, _mm_loadu_si128(in + 1));
+#else
+    *out = event;
+#endif
 }
 
 void TObserverThreads::FunctionEntered(const TaskEntry& task, std::span<const CallFrame> stack) {
     if (Direct)
         return Targets.FunctionEntered(task, stack);
-    TEvent& event = Next(TKind::FunctionEntered, &task);
-    event.Key = stack.back().Address;
-    event.Depth = uint32_t(stack.size());
-    event.TSC = stack.back().EnterTSC;
+    Put({TKind::FunctionEntered, uint32_t(Tables.IndexOf(task)), stack.back().Address,
+         uint32_t(stack.size()), stack.back().EnterTSC, 0});
 }
 
 void TObserverThreads::CallCompleted(const TaskEntry& task, const FunctionEntry& function,
@@ -236,11 +247,8 @@ void TObserverThreads::CallCompleted(const TaskEntry& task, const FunctionEntry&
                                      uint64_t exclusive) {
     if (Direct)
         return Targets.CallCompleted(task, function, stack, inclusive, exclusive);
-    TEvent& event = Next(TKind::CallCompleted, &task);
-    event.Key = Tables.IndexOf(function);
-    event.Depth = uint32_t(stack.size());
-    event.TSC = stack.back().ExitTSC;
-    event.Value = exclusive;
+    Put({TKind::CallCompleted, uint32_t(Tables.IndexOf(task)), uint32_t(Tables.IndexOf(function)),
+         uint32_t(stack.size()), stack.back().ExitTSC, exclusive});
     (void)inclusive; // the thread takes it from the stack
 }
 
@@ -248,47 +256,42 @@ void TObserverThreads::CallsCut(const TaskEntry& task, std::span<const CallFrame
                                 uint64_t cutTSC) {
     if (Direct)
         return Targets.CallsCut(task, stack, cutTSC);
-    TEvent& event = Next(TKind::CallsCut, &task);
-    event.Depth = uint32_t(stack.size());
-    event.TSC = cutTSC;
+    Put({TKind::CallsCut, uint32_t(Tables.IndexOf(task)), 0, uint32_t(stack.size()), cutTSC, 0});
 }
 
 void TObserverThreads::ExitWithoutEnter(const TaskEntry& task, const FunctionEntry& function,
                                         uint64_t exitTSC) {
     if (Direct)
         return Targets.ExitWithoutEnter(task, function, exitTSC);
-    TEvent& event = Next(TKind::ExitWithoutEnter, &task);
-    event.Key = Tables.IndexOf(function);
-    event.TSC = exitTSC;
+    Put({TKind::ExitWithoutEnter, uint32_t(Tables.IndexOf(task)),
+         uint32_t(Tables.IndexOf(function)), 0, exitTSC, 0});
 }
 
 void TObserverThreads::TaskEntered(const TaskEntry& task, uint64_t enterTSC) {
     if (Direct)
         return Targets.TaskEntered(task, enterTSC);
-    Next(TKind::TaskEntered, &task).TSC = enterTSC;
+    Put({TKind::TaskEntered, uint32_t(Tables.IndexOf(task)), 0, 0, enterTSC, 0});
 }
 
 void TObserverThreads::TaskExited(const TaskEntry& task, uint64_t exitTSC) {
     if (Direct)
         return Targets.TaskExited(task, exitTSC);
-    Next(TKind::TaskExited, &task).TSC = exitTSC;
+    Put({TKind::TaskExited, uint32_t(Tables.IndexOf(task)), 0, 0, exitTSC, 0});
 }
 
 void TObserverThreads::SliceCounted(const TaskEntry& task, uint64_t startTSC, uint64_t cycles) {
     if (Direct)
         return Targets.SliceCounted(task, startTSC, cycles);
-    TEvent& event = Next(TKind::SliceCounted, &task);
-    event.TSC = startTSC;
-    event.Value = cycles;
+    Put({TKind::SliceCounted, uint32_t(Tables.IndexOf(task)), 0, 0, startTSC, cycles});
 }
 
 void TObserverThreads::InconsistencyNoted(uint64_t tsc, std::string_view line) {
     if (Direct)
         return Targets.InconsistencyNoted(tsc, line);
-    TEvent& event = Next(TKind::InconsistencyNoted, nullptr);
-    event.Key = uint32_t(Filling->Notes.size());
-    event.Depth = uint32_t(line.size());
-    event.TSC = tsc;
+    if (Filling->Count == BlockEvents)
+        HandOver(); // the note's text goes with its event's block
+    Put({TKind::InconsistencyNoted, 0, uint32_t(Filling->Notes.size()), uint32_t(line.size()), tsc,
+         0});
     Filling->Notes.append(line);
 }
 

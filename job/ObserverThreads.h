@@ -79,7 +79,7 @@ private:
     // index, or the offset of a note's text in its block; Depth is the stack size or the note's
     // length; Value is a call's exclusive cycles or a slice's. A completed call's inclusive
     // cycles are its exit TSC less its enter TSC, which the rebuilt stack holds.
-    struct TEvent {
+    struct alignas(32) TEvent {
         TKind Kind;
         uint32_t Task;
         uint32_t Key;
@@ -87,6 +87,7 @@ private:
         uint64_t TSC;
         uint64_t Value;
     };
+    static_assert(sizeof(TEvent) == 32, "two 16-byte stores an event");
     struct TBlock {
         std::unique_ptr<TEvent[]> Events;
         uint32_t Count = 0;
@@ -107,8 +108,8 @@ private:
     static constexpr uint32_t BlockEvents = 2048;
     static constexpr uint32_t BlockCount = 32;
 
-    // The next free event of the filling block, handing the block over when it is full.
-    TEvent& Next(TKind kind, const TaskEntry* task);
+    // Appends `event` to the filling block past the cache, handing the block over when full.
+    void Put(const TEvent& event);
     // Passes the filling block to the threads and waits for a free one.
     void HandOver();
     // Queues the filling block for every thread, unless it is empty, and wakes the threads that
