@@ -1,13 +1,13 @@
 #include "ui/results/FlameGraph.h"
 
+#include "ui/common/ToolTips.h"
+
 #include <QEvent>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QToolTip>
 #include <cmath>
 
 namespace hookmeter {
@@ -201,15 +201,8 @@ void TFlameGraph::paintEvent(QPaintEvent* event) {
 }
 
 bool TFlameGraph::event(QEvent* event) {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QString text = ToolTipAt(help->pos());
-        if (text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), text, this);
+    if (ShowToolTipAt(this, event, [this](QPoint point) { return ToolTipAt(point); }))
         return true;
-    }
     return QWidget::event(event);
 }
 

@@ -1,15 +1,15 @@
 #include "ui/results/TimelineCanvas.h"
 
+#include "ui/common/ToolTips.h"
+
 #include "ui/results/TimeAxis.h"
 
 #include <QEvent>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
-#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -715,15 +715,8 @@ void TTimelineCanvas::SelectRange(uint64_t from, uint64_t to) {
 }
 
 bool TTimelineCanvas::event(QEvent* event) {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        QString text = ToolTipAt(help->pos());
-        if (text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), text, this);
+    if (ShowToolTipAt(this, event, [this](QPoint point) { return ToolTipAt(point); }))
         return true;
-    }
     return QWidget::event(event);
 }
 
